@@ -1,0 +1,75 @@
+// Fixtures shared by the tests: a scoped temporary tree on the real file
+// system, and a platform that forwards to another one while recording what
+// the walk writes and letting a test interfere with single calls.
+#ifndef UNCLASH_TESTS_TEST_SUPPORT_H_
+#define UNCLASH_TESTS_TEST_SUPPORT_H_
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace unclash::testing {
+
+// A fresh directory below the system's temporary directory, removed with
+// everything in it when the object goes.
+class TempTree {
+ public:
+  TempTree();
+  ~TempTree();
+  TempTree(const TempTree&) = delete;
+  TempTree& operator=(const TempTree&) = delete;
+
+  const std::string& root() const { return root_; }
+  // Path of `relative` (written with "/") below the root.
+  std::string Path(const std::string& relative) const;
+
+  // Each creates `relative` below the root; parents must exist. A file's
+  // content defaults to its own relative path, so that where a file went
+  // can be read back from the tree.
+  void File(const std::string& relative);
+  void File(const std::string& relative, const std::string& content);
+  void Dir(const std::string& relative);
+  void Symlink(const std::string& relative, const std::string& target);
+
+  // Every non-directory entry below the root (links not followed) by
+  // relative path, with its content ("->target" for a link).
+  std::map<std::string, std::string> Files() const;
+
+ private:
+  std::string root_;
+};
+
+// Forwards every call to `base`, records what is written, and calls the
+// optional hooks first: a hook that returns false makes the call fail
+// without reaching `base`.
+class RecordingPlatform : public Platform {
+ public:
+  explicit RecordingPlatform(Platform& base) : base_(base) {}
+
+  bool ListDirectory(const std::string& directory, DirectoryId& id,
+                     EntrySink& sink) override;
+  bool RenameNoReplace(const std::string& oldPath,
+                       const std::string& newPath) override;
+  bool Write(std::string_view text) override;
+
+  std::string output;
+  std::vector<std::string> listed;
+  std::vector<std::pair<std::string, std::string>> renames;
+  std::function<bool(const std::string&)> beforeList;
+  std::function<bool(const std::string&, const std::string&)> beforeRename;
+  std::function<bool(std::string_view)> beforeWrite;
+
+ private:
+  Platform& base_;
+};
+
+// The bytes of a file, or "" when it cannot be read.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+
+}  // namespace unclash::testing
+
+#endif  // UNCLASH_TESTS_TEST_SUPPORT_H_
