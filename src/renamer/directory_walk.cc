@@ -55,8 +55,17 @@ bool ProcessDirectory(const std::string& directory, NameRegistry& registry,
   pendingFiles.Sort();
   subdirectories.Sort();
 
+  // The registry is far larger than the caches: its slots for the next few
+  // names are fetched while the current one is settled.
+  constexpr std::size_t kLookahead = 8;
+  for (std::size_t k = 0; k < kLookahead && k < pendingFiles.Size(); ++k) {
+    registry.Prefetch(pendingFiles.Ahead(k));
+  }
   std::string finalName;
   while (!pendingFiles.Empty()) {
+    if (pendingFiles.Size() > kLookahead) {
+      registry.Prefetch(pendingFiles.Ahead(kLookahead));
+    }
     const std::string_view oldName = pendingFiles.Smallest();
     pendingFiles.RemoveSmallest();
     if (!ChooseUniqueName(oldName, pendingFiles, registry, finalName)) {

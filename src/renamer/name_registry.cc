@@ -1,12 +1,12 @@
 #include "renamer/name_registry.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace unclash {
 
 namespace {
-
-constexpr std::size_t kInitialSlots = 1024;
 
 std::uint64_t Mix(std::uint64_t x) {
   x ^= x >> 30;
@@ -17,7 +17,7 @@ std::uint64_t Mix(std::uint64_t x) {
   return x;
 }
 
-std::uint64_t HashName(std::string_view name) {
+std::uint32_t HashName(std::string_view name) {
   const char* p = name.data();
   std::size_t left = name.size();
   std::uint64_t hash = 0x9e3779b97f4a7c15ULL ^ left;
@@ -30,35 +30,30 @@ std::uint64_t HashName(std::string_view name) {
   }
   std::uint64_t tail = 0;
   std::memcpy(&tail, p, left);
-  return Mix(hash ^ tail ^ (static_cast<std::uint64_t>(left) << 59));
+  return static_cast<std::uint32_t>(Mix(hash ^ tail) >> 32);
 }
 
-std::uint32_t ReadU32(const char* p) {
-  std::uint32_t value;
-  std::memcpy(&value, p, 4);
-  return value;
-}
+constexpr std::uint64_t kHashMask = 0xffffffffULL;
 
 }  // namespace
 
-NameRegistry::NameRegistry() : slots_(kInitialSlots, 0) {}
+NameRegistry::NameRegistry() : slots_(std::size_t{1} << kInitialBits, 0) {}
 
-char* NameRegistry::Record(std::uint64_t offset) const {
-  return chunks_[offset >> kChunkBits].get() +
-         (offset & ((std::uint64_t{1} << kChunkBits) - 1));
+std::uint32_t* NameRegistry::Record(std::uint64_t slot) const {
+  const std::uint64_t unit = (slot >> 32) - 1;
+  return chunks_[unit / kChunkUnits].get() + unit % kChunkUnits;
 }
 
 std::size_t NameRegistry::FindSlot(std::string_view name,
-                                   std::uint64_t hash) const {
+                                   std::uint32_t hash) const {
   const std::size_t mask = slots_.size() - 1;
-  const std::uint64_t tag = hash >> (64 - kTagBits);
-  for (std::size_t i = static_cast<std::size_t>(hash) & mask;; i = (i + 1) & mask) {
+  for (std::size_t i = Home(hash);; i = (i + 1) & mask) {
     const std::uint64_t slot = slots_[i];
     if (slot == 0) return i;
-    if ((slot & ((std::uint64_t{1} << kTagBits) - 1)) != tag) continue;
-    const char* record = Record((slot >> kTagBits) - 1);
-    if (ReadU32(record + 4) == name.size() &&
-        std::memcmp(record + kHeaderSize, name.data(), name.size()) == 0) {
+    if ((slot & kHashMask) != hash) continue;
+    const std::uint32_t* record = Record(slot);
+    if (record[1] == name.size() &&
+        std::memcmp(record + kHeaderUnits, name.data(), name.size()) == 0) {
       return i;
     }
   }
@@ -69,72 +64,69 @@ bool NameRegistry::Contains(std::string_view name) const {
 }
 
 bool NameRegistry::Claim(std::string_view name) {
-  const std::uint64_t hash = HashName(name);
-  std::size_t i = FindSlot(name, hash);
+  const std::uint32_t hash = HashName(name);
+  const std::size_t i = FindSlot(name, hash);
   if (slots_[i] != 0) return false;
-  const std::uint64_t offset = AppendRecord(name);
+  slots_[i] = ((AppendRecord(name) + 1) << 32) | hash;
   ++count_;
-  if (count_ * 10 > slots_.size() * 7) {
-    Grow();
-  } else {
-    slots_[i] = ((offset + 1) << kTagBits) | (hash >> (64 - kTagBits));
-  }
+  if (count_ * 10 > slots_.size() * 7) Grow();
   return true;
 }
 
 std::uint32_t NameRegistry::Note(std::string_view name) const {
   const std::uint64_t slot = slots_[FindSlot(name, HashName(name))];
-  return slot == 0 ? 0 : ReadU32(Record((slot >> kTagBits) - 1));
+  return slot == 0 ? 0 : Record(slot)[0];
 }
 
 void NameRegistry::SetNote(std::string_view name, std::uint32_t note) {
   const std::uint64_t slot = slots_[FindSlot(name, HashName(name))];
-  if (slot != 0) std::memcpy(Record((slot >> kTagBits) - 1), &note, 4);
+  if (slot != 0) Record(slot)[0] = note;
+}
+
+void NameRegistry::Prefetch(std::string_view name) const {
+#if defined(__GNUC__)
+  __builtin_prefetch(&slots_[Home(HashName(name))]);
+#else
+  (void)name;
+#endif
 }
 
 std::uint64_t NameRegistry::AppendRecord(std::string_view name) {
-  const std::size_t size = kHeaderSize + name.size();
-  const std::size_t chunkSize = std::size_t{1} << kChunkBits;
-  if (chunks_.empty() || chunkUsed_.back() + size > chunkSize) {
-    // A name too long for a chunk of the usual size gets one of its own.
-    chunks_.emplace_back(new char[size > chunkSize ? size : chunkSize]);
-    chunkUsed_.push_back(0);
+  const std::size_t units = kHeaderUnits + (name.size() + kUnit - 1) / kUnit;
+  // A record longer than a chunk (never a real file name) gets a block of
+  // its own that takes up the numbers of as many chunks as it spans.
+  const std::size_t spans = (units + kChunkUnits - 1) / kChunkUnits;
+  if (chunks_.empty() || chunkUsed_ + units > kChunkUnits) {
+    if ((chunks_.size() + spans) * kChunkUnits >= std::numeric_limits<std::uint32_t>::max()) {
+      std::abort();  // 16 GiB of names: more than the memory of any host
+    }
+    chunks_.emplace_back(new std::uint32_t[spans * kChunkUnits]);
+    chunks_.resize(chunks_.size() + spans - 1);
+    chunkUsed_ = 0;
   }
-  const std::uint64_t offset =
-      (static_cast<std::uint64_t>(chunks_.size() - 1) << kChunkBits) |
-      chunkUsed_.back();
-  char* record = Record(offset);
-  const std::uint32_t note = 0;
-  const auto length = static_cast<std::uint32_t>(name.size());
-  std::memcpy(record, &note, 4);
-  std::memcpy(record + 4, &length, 4);
-  std::memcpy(record + kHeaderSize, name.data(), name.size());
-  chunkUsed_.back() += size;
-  return offset;
-}
-
-void NameRegistry::InsertSlot(std::uint64_t offset, std::uint64_t hash) {
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t i = static_cast<std::size_t>(hash) & mask;
-  while (slots_[i] != 0) i = (i + 1) & mask;
-  slots_[i] = ((offset + 1) << kTagBits) | (hash >> (64 - kTagBits));
+  const std::size_t block = chunks_.size() - spans;
+  std::uint32_t* record = chunks_[block].get() + chunkUsed_;
+  record[0] = 0;
+  record[1] = static_cast<std::uint32_t>(name.size());
+  std::memcpy(record + kHeaderUnits, name.data(), name.size());
+  const std::uint64_t unit = block * kChunkUnits + chunkUsed_;
+  chunkUsed_ = spans > 1 ? kChunkUnits : chunkUsed_ + units;
+  return unit;
 }
 
 void NameRegistry::Grow() {
-  // Every record, the one just appended included, is put into a table of
-  // twice the size by reading the arena in order; the old table is given
-  // back first so that the two never stand in memory together.
-  const std::size_t newSize = slots_.size() * 2;
-  std::vector<std::uint64_t>().swap(slots_);
-  slots_.assign(newSize, 0);
-  for (std::size_t c = 0; c < chunks_.size(); ++c) {
-    for (std::size_t at = 0; at < chunkUsed_[c];) {
-      const std::uint64_t offset = (static_cast<std::uint64_t>(c) << kChunkBits) | at;
-      const char* record = Record(offset);
-      const std::uint32_t length = ReadU32(record + 4);
-      InsertSlot(offset, HashName(std::string_view(record + kHeaderSize, length)));
-      at += kHeaderSize + length;
-    }
+  // Slots are placed by the top bits of the hash they hold, so the new
+  // place of each follows from the slot alone, and a scan of the old table
+  // in order fills the new one almost in order.
+  std::vector<std::uint64_t> old(slots_.size() * 2, 0);
+  old.swap(slots_);
+  bits_ += 1;
+  const std::size_t mask = slots_.size() - 1;
+  for (const std::uint64_t slot : old) {
+    if (slot == 0) continue;
+    std::size_t i = Home(static_cast<std::uint32_t>(slot & kHashMask));
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = slot;
   }
 }
 

@@ -29,26 +29,32 @@ class NameRegistry {
   std::uint32_t Note(std::string_view name) const;
   void SetNote(std::string_view name, std::uint32_t note);
 
+  // Starts loading the part of the table where `name` would be, so that a
+  // Claim() of it soon after does not wait for memory.
+  void Prefetch(std::string_view name) const;
+
  private:
-  // A record in the arena: the note (4 bytes), the length (4 bytes), the
-  // name's bytes. A slot of the table holds (record offset + 1) above 24
-  // bits of the name's hash; 0 marks an empty slot.
-  static constexpr int kTagBits = 24;
-  static constexpr std::size_t kChunkBits = 20;
-  static constexpr std::size_t kHeaderSize = 8;
+  // Names are stored once, in an arena of chunks that never move, as
+  // records of 4-byte units: the note, the length, the bytes. A slot of the
+  // open-addressing table holds a record's unit number + 1 (high 32 bits)
+  // and the top 32 bits of the name's hash (low 32 bits); 0 is empty.
+  static constexpr std::size_t kUnit = 4;
+  static constexpr std::size_t kHeaderUnits = 2;
+  static constexpr std::size_t kChunkUnits = std::size_t{1} << 18;  // 1 MiB
+  static constexpr int kInitialBits = 10;
 
   // The slot holding `name`, or the empty slot where it would go.
-  std::size_t FindSlot(std::string_view name, std::uint64_t hash) const;
-  char* Record(std::uint64_t offset) const;
+  std::size_t FindSlot(std::string_view name, std::uint32_t hash) const;
+  std::size_t Home(std::uint32_t hash) const { return hash >> (32 - bits_); }
+  std::uint32_t* Record(std::uint64_t slot) const;
   std::uint64_t AppendRecord(std::string_view name);
   void Grow();
-  void InsertSlot(std::uint64_t offset, std::uint64_t hash);
 
   std::vector<std::uint64_t> slots_;
+  int bits_ = kInitialBits;  // slots_.size() is 1 << bits_
   std::size_t count_ = 0;
-  // Records are stored in chunks that never move; one never spans two.
-  std::vector<std::unique_ptr<char[]>> chunks_;
-  std::vector<std::size_t> chunkUsed_;
+  std::vector<std::unique_ptr<std::uint32_t[]>> chunks_;
+  std::size_t chunkUsed_ = 0;  // units used in the last chunk
 };
 
 }  // namespace unclash

@@ -26,6 +26,8 @@ class SortedNames {
   // stay valid until the set is released, also after RemoveSmallest().
   std::string_view Smallest() const;
   void RemoveSmallest() { ++next_; }
+  // The name `ahead` places after the smallest; ahead < Size().
+  std::string_view Ahead(std::size_t ahead) const { return At(next_ + ahead); }
   // Whether `name` is among the names not yet removed.
   bool Contains(const std::string& name) const;
   // Gives back the memory of every name, removed or not.
