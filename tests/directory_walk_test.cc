@@ -216,28 +216,28 @@ TEST_F(DirectoryWalkTest, EntryThatAppearsAtTheNewNameIsNeverReplaced) {
 class BreakingListing : public LinuxPlatform {
  public:
   std::string breakIn;
-  int entriesBeforeBreak = 2;
 
- protected:
-  struct dirent* ReadEntry(DIR* stream) override {
-    if (breaking_ && --left_ < 0) {
-      errno = EIO;
-      return nullptr;
-    }
-    return LinuxPlatform::ReadEntry(stream);
-  }
-
- public:
   bool ListDirectory(const std::string& directory, DirectoryId& id,
                      EntrySink& sink) override {
     breaking_ = directory == breakIn;
-    left_ = entriesBeforeBreak;
     return LinuxPlatform::ListDirectory(directory, id, sink);
+  }
+
+ protected:
+  // Hands out the first entries of the directory, then fails.
+  long GetDents64(int directory, char* buffer, std::size_t) override {
+    if (!breaking_) return LinuxPlatform::GetDents64(directory, buffer, 1 << 16);
+    if (called_) {
+      errno = EIO;
+      return -1;
+    }
+    called_ = true;
+    return LinuxPlatform::GetDents64(directory, buffer, 120);  // a few records
   }
 
  private:
   bool breaking_ = false;
-  int left_ = 0;
+  bool called_ = false;
 };
 
 TEST_F(DirectoryWalkTest, ListingThatFailsMidwayIsAScanningFailure) {

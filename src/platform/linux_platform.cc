@@ -1,26 +1,43 @@
 #include "platform/linux_platform.h"
 
 #include <fcntl.h>
+#include <dirent.h>
+#include <sys/mman.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <csignal>
 #include <cstdio>
+
+#include "platform/large_memory.h"
 
 namespace unclash {
 
 namespace {
 
-// Whether an entry of the open directory `stream` is a directory. The type
-// the listing gives is trusted; only a link or an unknown type costs a stat,
-// which follows links so that a link to a directory counts as one. An entry
-// that cannot be resolved (a dangling link) is a file.
-bool IsDirectoryEntry(DIR* stream, const struct dirent& entry) {
+// One record of a getdents64 listing.
+struct LinuxDirent64 {
+  std::uint64_t d_ino;
+  std::int64_t d_off;
+  unsigned short d_reclen;
+  unsigned char d_type;
+  char d_name[1];
+};
+
+constexpr std::size_t kListingBufferSize = std::size_t{1} << 16;
+
+// Whether an entry of the open directory `directory` is a directory. The
+// type the listing gives is trusted; only a link or an unknown type costs a
+// stat, which follows links so that a link to a directory counts as one. An
+// entry that cannot be resolved (a dangling link) is a file.
+bool IsDirectoryEntry(int directory, const LinuxDirent64& entry) {
   if (entry.d_type == DT_DIR) return true;
   if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
   struct stat status;
-  if (fstatat(dirfd(stream), entry.d_name, &status, 0) != 0) return false;
+  if (fstatat(directory, entry.d_name, &status, 0) != 0) return false;
   return S_ISDIR(status.st_mode);
 }
 
@@ -28,33 +45,31 @@ bool IsDirectoryEntry(DIR* stream, const struct dirent& entry) {
 
 bool LinuxPlatform::ListDirectory(const std::string& directory, DirectoryId& id,
                                   EntrySink& sink) {
-  int descriptor =
+  const int descriptor =
       open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
   if (descriptor < 0) return false;
   struct stat status;
-  if (fstat(descriptor, &status) != 0) {
-    close(descriptor);
-    return false;
+  bool complete = fstat(descriptor, &status) == 0;
+  if (complete) {
+    id.volume = static_cast<std::uint64_t>(status.st_dev);
+    id.index = static_cast<std::uint64_t>(status.st_ino);
   }
-  id.volume = static_cast<std::uint64_t>(status.st_dev);
-  id.index = static_cast<std::uint64_t>(status.st_ino);
-  DIR* stream = fdopendir(descriptor);
-  if (stream == nullptr) {
-    close(descriptor);
-    return false;
-  }
-  bool complete = true;
-  for (;;) {
-    errno = 0;
-    struct dirent* entry = ReadEntry(stream);
-    if (entry == nullptr) {
-      // The end of the listing leaves errno alone; a failing step sets it.
-      complete = errno == 0;
+  listing_.resize(kListingBufferSize);
+  while (complete) {
+    const long filled = GetDents64(descriptor, listing_.data(), listing_.size());
+    if (filled <= 0) {
+      // 0 is the end of the listing; a failing step is not.
+      complete = filled == 0;
       break;
     }
-    sink.AddEntry(entry->d_name, IsDirectoryEntry(stream, *entry));
+    for (long at = 0; at < filled;) {
+      // The kernel aligns every record to 8 bytes.
+      const auto* entry = reinterpret_cast<const LinuxDirent64*>(listing_.data() + at);
+      sink.AddEntry(entry->d_name, IsDirectoryEntry(descriptor, *entry));
+      at += entry->d_reclen;
+    }
   }
-  closedir(stream);
+  close(descriptor);
   return complete;
 }
 
@@ -77,7 +92,9 @@ bool LinuxPlatform::Write(std::string_view text) {
   return WriteToStandardOutput(text);
 }
 
-struct dirent* LinuxPlatform::ReadEntry(DIR* stream) { return readdir(stream); }
+long LinuxPlatform::GetDents64(int directory, char* buffer, std::size_t size) {
+  return syscall(SYS_getdents64, directory, buffer, size);
+}
 
 int LinuxPlatform::RenameAt2NoReplace(const char* oldPath,
                                       const char* newPath) {
@@ -90,6 +107,19 @@ int LinuxPlatform::Link(const char* oldPath, const char* newPath) {
 }
 
 int LinuxPlatform::Unlink(const char* path) { return unlink(path); }
+
+void* AllocateLargeZeroed(std::size_t bytes) {
+  void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (block == MAP_FAILED) return nullptr;
+  // Only a hint: without transparent huge pages the block works all the same.
+  madvise(block, bytes, MADV_HUGEPAGE);
+  return block;
+}
+
+void ReleaseLarge(void* block, std::size_t bytes) {
+  if (block != nullptr) munmap(block, bytes);
+}
 
 std::unique_ptr<Platform> NewNativePlatform() {
   // A closed pipe on standard output must come back as a failed write the

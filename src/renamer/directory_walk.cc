@@ -55,16 +55,19 @@ bool ProcessDirectory(const std::string& directory, NameRegistry& registry,
   pendingFiles.Sort();
   subdirectories.Sort();
 
-  // The registry is far larger than the caches: its slots for the next few
-  // names are fetched while the current one is settled.
-  constexpr std::size_t kLookahead = 8;
-  for (std::size_t k = 0; k < kLookahead && k < pendingFiles.Size(); ++k) {
+  // The registry is far larger than the caches: the slots of the next few
+  // names are fetched while the current one is settled, and the bytes of
+  // the names after those before they are hashed.
+  constexpr std::size_t kSlotsAhead = 8;
+  constexpr std::size_t kNamesAhead = 16;
+  for (std::size_t k = 0; k < kSlotsAhead && k < pendingFiles.Size(); ++k) {
     registry.Prefetch(pendingFiles.Ahead(k));
   }
   std::string finalName;
   while (!pendingFiles.Empty()) {
-    if (pendingFiles.Size() > kLookahead) {
-      registry.Prefetch(pendingFiles.Ahead(kLookahead));
+    if (pendingFiles.Size() > kNamesAhead) pendingFiles.PrefetchAhead(kNamesAhead);
+    if (pendingFiles.Size() > kSlotsAhead) {
+      registry.Prefetch(pendingFiles.Ahead(kSlotsAhead));
     }
     const std::string_view oldName = pendingFiles.Smallest();
     pendingFiles.RemoveSmallest();

@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
+
+#include "platform/large_memory.h"
 
 namespace unclash {
 
@@ -35,18 +38,33 @@ std::uint32_t HashName(std::string_view name) {
 
 constexpr std::uint64_t kHashMask = 0xffffffffULL;
 
+template <typename T>
+T* AllocateZeroed(std::size_t count) {
+  void* block = AllocateLargeZeroed(count * sizeof(T));
+  if (block == nullptr) throw std::bad_alloc();
+  return static_cast<T*>(block);
+}
+
 }  // namespace
 
-NameRegistry::NameRegistry() : slots_(std::size_t{1} << kInitialBits, 0) {}
+NameRegistry::NameRegistry()
+    : slots_(AllocateZeroed<std::uint64_t>(std::size_t{1} << kInitialBits)) {}
+
+NameRegistry::~NameRegistry() {
+  ReleaseLarge(slots_, SlotCount() * sizeof(std::uint64_t));
+  for (std::size_t c = 0; c < chunks_.size(); ++c) {
+    ReleaseLarge(chunks_[c], chunkSpans_[c] * kChunkUnits * kUnit);
+  }
+}
 
 std::uint32_t* NameRegistry::Record(std::uint64_t slot) const {
   const std::uint64_t unit = (slot >> 32) - 1;
-  return chunks_[unit / kChunkUnits].get() + unit % kChunkUnits;
+  return chunks_[unit / kChunkUnits] + unit % kChunkUnits;
 }
 
 std::size_t NameRegistry::FindSlot(std::string_view name,
                                    std::uint32_t hash) const {
-  const std::size_t mask = slots_.size() - 1;
+  const std::size_t mask = SlotCount() - 1;
   for (std::size_t i = Home(hash);; i = (i + 1) & mask) {
     const std::uint64_t slot = slots_[i];
     if (slot == 0) return i;
@@ -69,7 +87,7 @@ bool NameRegistry::Claim(std::string_view name) {
   if (slots_[i] != 0) return false;
   slots_[i] = ((AppendRecord(name) + 1) << 32) | hash;
   ++count_;
-  if (count_ * 10 > slots_.size() * 7) Grow();
+  if (count_ * 10 > SlotCount() * 7) Grow();
   return true;
 }
 
@@ -100,12 +118,14 @@ std::uint64_t NameRegistry::AppendRecord(std::string_view name) {
     if ((chunks_.size() + spans) * kChunkUnits >= std::numeric_limits<std::uint32_t>::max()) {
       std::abort();  // 16 GiB of names: more than the memory of any host
     }
-    chunks_.emplace_back(new std::uint32_t[spans * kChunkUnits]);
-    chunks_.resize(chunks_.size() + spans - 1);
+    chunks_.push_back(AllocateZeroed<std::uint32_t>(spans * kChunkUnits));
+    chunkSpans_.push_back(spans);
+    chunks_.resize(chunks_.size() + spans - 1, nullptr);
+    chunkSpans_.resize(chunks_.size(), 0);
     chunkUsed_ = 0;
   }
   const std::size_t block = chunks_.size() - spans;
-  std::uint32_t* record = chunks_[block].get() + chunkUsed_;
+  std::uint32_t* record = chunks_[block] + chunkUsed_;
   record[0] = 0;
   record[1] = static_cast<std::uint32_t>(name.size());
   std::memcpy(record + kHeaderUnits, name.data(), name.size());
@@ -118,16 +138,19 @@ void NameRegistry::Grow() {
   // Slots are placed by the top bits of the hash they hold, so the new
   // place of each follows from the slot alone, and a scan of the old table
   // in order fills the new one almost in order.
-  std::vector<std::uint64_t> old(slots_.size() * 2, 0);
-  old.swap(slots_);
+  std::uint64_t* old = slots_;
+  const std::size_t oldCount = SlotCount();
+  slots_ = AllocateZeroed<std::uint64_t>(oldCount * 2);
   bits_ += 1;
-  const std::size_t mask = slots_.size() - 1;
-  for (const std::uint64_t slot : old) {
+  const std::size_t mask = SlotCount() - 1;
+  for (std::size_t o = 0; o < oldCount; ++o) {
+    const std::uint64_t slot = old[o];
     if (slot == 0) continue;
     std::size_t i = Home(static_cast<std::uint32_t>(slot & kHashMask));
     while (slots_[i] != 0) i = (i + 1) & mask;
     slots_[i] = slot;
   }
+  ReleaseLarge(old, oldCount * sizeof(std::uint64_t));
 }
 
 }  // namespace unclash

@@ -5,7 +5,6 @@
 #define UNCLASH_RENAMER_NAME_REGISTRY_H_
 
 #include <cstdint>
-#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -14,6 +13,7 @@ namespace unclash {
 class NameRegistry {
  public:
   NameRegistry();
+  ~NameRegistry();
   NameRegistry(const NameRegistry&) = delete;
   NameRegistry& operator=(const NameRegistry&) = delete;
 
@@ -40,7 +40,7 @@ class NameRegistry {
   // and the top 32 bits of the name's hash (low 32 bits); 0 is empty.
   static constexpr std::size_t kUnit = 4;
   static constexpr std::size_t kHeaderUnits = 2;
-  static constexpr std::size_t kChunkUnits = std::size_t{1} << 18;  // 1 MiB
+  static constexpr std::size_t kChunkUnits = std::size_t{1} << 19;  // 2 MiB
   static constexpr int kInitialBits = 10;
 
   // The slot holding `name`, or the empty slot where it would go.
@@ -50,10 +50,14 @@ class NameRegistry {
   std::uint64_t AppendRecord(std::string_view name);
   void Grow();
 
-  std::vector<std::uint64_t> slots_;
-  int bits_ = kInitialBits;  // slots_.size() is 1 << bits_
+  std::size_t SlotCount() const { return std::size_t{1} << bits_; }
+
+  std::uint64_t* slots_ = nullptr;  // SlotCount() of them
+  int bits_ = kInitialBits;
   std::size_t count_ = 0;
-  std::vector<std::unique_ptr<std::uint32_t[]>> chunks_;
+  // A block spanning several chunks is at its first; the others are null.
+  std::vector<std::uint32_t*> chunks_;
+  std::vector<std::size_t> chunkSpans_;
   std::size_t chunkUsed_ = 0;  // units used in the last chunk
 };
 

@@ -6,49 +6,83 @@
 
 namespace unclash {
 
-// strcmp compares as unsigned bytes and puts a prefix first: the names' order.
+SortedNames::Entry SortedNames::MakeEntry(std::string_view name,
+                                          std::uint32_t offset) {
+  std::uint64_t key = 0;
+  const std::size_t head = name.size() < 8 ? name.size() : 8;
+  for (std::size_t i = 0; i < head; ++i) {
+    key |= static_cast<std::uint64_t>(static_cast<unsigned char>(name[i])) << (56 - 8 * i);
+  }
+  return Entry{key, offset, static_cast<std::uint32_t>(name.size())};
+}
+
+int SortedNames::Compare(const char* base, const Entry& a, const Entry& b) {
+  if (a.key != b.key) return a.key < b.key ? -1 : 1;
+  // Names hold no NUL, so equal keys mean equal first min(8, length) bytes
+  // and, for names of up to 8 bytes, equal names.
+  return std::string_view(base + a.offset, a.length)
+      .compare(std::string_view(base + b.offset, b.length));
+}
+
+bool SortedNames::Less(const char* base, const Entry& a, const Entry& b) {
+  if (a.key != b.key) return a.key < b.key;
+  return Compare(base, a, b) < 0;
+}
 
 void SortedNames::Add(std::string_view name) {
   if (bytes_.size() + name.size() + 1 > std::numeric_limits<std::uint32_t>::max()) {
     overflowed_ = true;
     return;
   }
-  offsets_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+  entries_.push_back(MakeEntry(name, static_cast<std::uint32_t>(bytes_.size())));
   bytes_.insert(bytes_.end(), name.begin(), name.end());
   bytes_.push_back('\0');
 }
 
 void SortedNames::Sort() {
   const char* base = bytes_.data();
-  std::sort(offsets_.begin(), offsets_.end(),
-            [base](std::uint32_t a, std::uint32_t b) {
-              return std::strcmp(base + a, base + b) < 0;
-            });
-  offsets_.erase(std::unique(offsets_.begin(), offsets_.end(),
-                             [base](std::uint32_t a, std::uint32_t b) {
-                               return std::strcmp(base + a, base + b) == 0;
-                             }),
-                 offsets_.end());
+  std::sort(entries_.begin(), entries_.end(),
+            [base](const Entry& a, const Entry& b) { return Less(base, a, b); });
   next_ = 0;
 }
 
-std::string_view SortedNames::Smallest() const { return At(next_); }
+void SortedNames::RemoveSmallest() {
+  // Repeats stand together once sorted; they go with the first. Comparing
+  // here, where both names are wanted soon anyway, costs no extra pass.
+  const Entry& removed = entries_[next_++];
+  while (next_ < entries_.size() && Compare(bytes_.data(), removed, entries_[next_]) == 0) {
+    ++next_;
+  }
+}
 
-bool SortedNames::Contains(const std::string& name) const {
+void SortedNames::PrefetchAhead(std::size_t ahead) const {
+#if defined(__GNUC__)
+  __builtin_prefetch(bytes_.data() + entries_[next_ + ahead].offset);
+#else
+  (void)ahead;
+#endif
+}
+
+bool SortedNames::Contains(std::string_view name) const {
   if (Empty()) return false;
-  const char* wanted = name.c_str();
+  const Entry wanted = MakeEntry(name, 0);
+  const auto compare = [&](std::size_t i) {
+    const Entry& entry = entries_[i];
+    if (wanted.key != entry.key) return wanted.key < entry.key ? -1 : 1;
+    return name.compare(At(i));
+  };
   // Most questions are about names below the smallest or above the largest
   // remaining one: answer those without a search.
-  const int low = std::strcmp(wanted, At(next_));
+  const int low = compare(next_);
   if (low <= 0) return low == 0;
-  const int high = std::strcmp(wanted, At(offsets_.size() - 1));
+  const int high = compare(entries_.size() - 1);
   if (high >= 0) return high == 0;
   // Strictly between the first and the last remaining name.
   std::size_t first = next_ + 1;
-  std::size_t last = offsets_.size() - 1;
+  std::size_t last = entries_.size() - 1;
   while (first < last) {
     const std::size_t middle = first + (last - first) / 2;
-    const int order = std::strcmp(wanted, At(middle));
+    const int order = compare(middle);
     if (order == 0) return true;
     if (order < 0) {
       last = middle;
@@ -61,7 +95,7 @@ bool SortedNames::Contains(const std::string& name) const {
 
 void SortedNames::Release() {
   std::vector<char>().swap(bytes_);
-  std::vector<std::uint32_t>().swap(offsets_);
+  std::vector<Entry>().swap(entries_);
   next_ = 0;
 }
 
