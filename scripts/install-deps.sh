@@ -4,7 +4,7 @@
 #   scripts/install-deps.sh windows  also the 32-bit Windows cross build and Wine
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev python3)
+packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev python3 time)
 if [ "${1:-}" = windows ]; then
   packages+=(g++-mingw-w64-i686 wine wine32:i386)
 fi

@@ -24,11 +24,6 @@ int SortedNames::Compare(const char* base, const Entry& a, const Entry& b) {
       .compare(std::string_view(base + b.offset, b.length));
 }
 
-bool SortedNames::Less(const char* base, const Entry& a, const Entry& b) {
-  if (a.key != b.key) return a.key < b.key;
-  return Compare(base, a, b) < 0;
-}
-
 void SortedNames::Add(std::string_view name) {
   if (bytes_.size() + name.size() + 1 > std::numeric_limits<std::uint32_t>::max()) {
     overflowed_ = true;
@@ -41,8 +36,20 @@ void SortedNames::Add(std::string_view name) {
 
 void SortedNames::Sort() {
   const char* base = bytes_.data();
+  // First by the keys alone, which touches no name; then each run of equal
+  // keys by the bytes, a few names at a time that stay in the cache.
   std::sort(entries_.begin(), entries_.end(),
-            [base](const Entry& a, const Entry& b) { return Less(base, a, b); });
+            [](const Entry& a, const Entry& b) { return a.key < b.key; });
+  for (auto run = entries_.begin(); run != entries_.end();) {
+    auto end = run + 1;
+    while (end != entries_.end() && end->key == run->key) ++end;
+    if (end - run > 1) {
+      std::sort(run, end, [base](const Entry& a, const Entry& b) {
+        return Compare(base, a, b) < 0;
+      });
+    }
+    run = end;
+  }
   next_ = 0;
 }
 

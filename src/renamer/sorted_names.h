@@ -44,7 +44,6 @@ class SortedNames {
     std::uint32_t offset;
     std::uint32_t length;
   };
-  static bool Less(const char* base, const Entry& a, const Entry& b);
   static int Compare(const char* base, const Entry& a, const Entry& b);
   static Entry MakeEntry(std::string_view name, std::uint32_t offset);
 
