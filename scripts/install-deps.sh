@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs, only where they are missing.
 #   scripts/install-deps.sh          the Linux build and its tests
-#   scripts/install-deps.sh windows  also the 32-bit Windows cross build and Wine
+#   scripts/install-deps.sh windows  also the Windows cross builds, Wine, and
+#                                    qemu-user for kernels without 32-bit support
 set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev python3 time)
 if [ "${1:-}" = windows ]; then
-  packages+=(g++-mingw-w64-i686 wine wine32:i386)
+  packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 qemu-user-static)
 fi
 
 missing=()

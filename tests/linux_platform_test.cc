@@ -67,10 +67,10 @@ TEST(LinuxPlatformTest, RenameNeverReplacesAnyKindOfEntry) {
   const Files before = tree.Files();
   LinuxPlatform platform;
   for (const char* taken : {"file", "dir", "dangling", "fifo"}) {
-    EXPECT_FALSE(platform.RenameNoReplace(tree.Path("from"), tree.Path(taken))) << taken;
+    EXPECT_FALSE(platform.RenameNoReplace(tree.root(), "from", taken)) << taken;
   }
   EXPECT_EQ(tree.Files(), before);
-  EXPECT_TRUE(platform.RenameNoReplace(tree.Path("from"), tree.Path("to")));
+  EXPECT_TRUE(platform.RenameNoReplace(tree.root(), "from", "to"));
   EXPECT_EQ(tree.Files().at("to"), "mine");
   EXPECT_EQ(tree.Files().count("from"), 0u);
 }
@@ -84,23 +84,23 @@ class RefusingFileSystem : public LinuxPlatform {
   int unlinks = 0;
 
  protected:
-  int RenameAt2NoReplace(const char*, const char*) override {
+  int RenameAt2NoReplace(int, const char*, const char*) override {
     errno = EINVAL;
     return -1;
   }
-  int Link(const char* oldPath, const char* newPath) override {
+  int Link(int directory, const char* oldName, const char* newName) override {
     if (linkError != 0) {
       errno = linkError;
       return -1;
     }
-    return LinuxPlatform::Link(oldPath, newPath);
+    return LinuxPlatform::Link(directory, oldName, newName);
   }
-  int Unlink(const char* path) override {
+  int Unlink(int directory, const char* name) override {
     if (unlinkFails && unlinks++ == 0) {
       errno = EBUSY;
       return -1;
     }
-    return LinuxPlatform::Unlink(path);
+    return LinuxPlatform::Unlink(directory, name);
   }
 };
 
@@ -110,10 +110,10 @@ TEST(LinuxPlatformTest, FallbackRenamesThroughALinkAndNeverReplaces) {
   tree.File("taken", "theirs");
   tree.Symlink("link", "a");
   RefusingFileSystem platform;
-  EXPECT_FALSE(platform.RenameNoReplace(tree.Path("a"), tree.Path("taken")));
+  EXPECT_FALSE(platform.RenameNoReplace(tree.root(), "a", "taken"));
   EXPECT_EQ(tree.Files(), (Files{{"a", "mine"}, {"link", "->a"}, {"taken", "theirs"}}));
-  EXPECT_TRUE(platform.RenameNoReplace(tree.Path("a"), tree.Path("b")));
-  EXPECT_TRUE(platform.RenameNoReplace(tree.Path("link"), tree.Path("link2")));
+  EXPECT_TRUE(platform.RenameNoReplace(tree.root(), "a", "b"));
+  EXPECT_TRUE(platform.RenameNoReplace(tree.root(), "link", "link2"));
   EXPECT_EQ(tree.Files(), (Files{{"b", "mine"}, {"link2", "->a"}, {"taken", "theirs"}}));
 }
 
@@ -122,11 +122,11 @@ TEST(LinuxPlatformTest, FallbackFailureLeavesTheOldNameAlone) {
   tree.File("a", "mine");
   RefusingFileSystem noLinks;
   noLinks.linkError = EPERM;
-  EXPECT_FALSE(noLinks.RenameNoReplace(tree.Path("a"), tree.Path("b")));
+  EXPECT_FALSE(noLinks.RenameNoReplace(tree.root(), "a", "b"));
   EXPECT_EQ(tree.Files(), (Files{{"a", "mine"}}));
   RefusingFileSystem stuck;
   stuck.unlinkFails = true;
-  EXPECT_FALSE(stuck.RenameNoReplace(tree.Path("a"), tree.Path("b")));
+  EXPECT_FALSE(stuck.RenameNoReplace(tree.root(), "a", "b"));
   EXPECT_EQ(tree.Files(), (Files{{"a", "mine"}}));
 }
 

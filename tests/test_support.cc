@@ -111,11 +111,14 @@ bool RecordingPlatform::ListDirectory(const std::string& directory,
   return base_.ListDirectory(directory, id, sink);
 }
 
-bool RecordingPlatform::RenameNoReplace(const std::string& oldPath,
-                                        const std::string& newPath) {
-  renames.emplace_back(oldPath, newPath);
-  if (beforeRename && !beforeRename(oldPath, newPath)) return false;
-  return base_.RenameNoReplace(oldPath, newPath);
+bool RecordingPlatform::RenameNoReplace(const std::string& directory,
+                                        std::string_view oldName,
+                                        std::string_view newName) {
+  renames.emplace_back(ChildPath(directory, oldName), ChildPath(directory, newName));
+  if (beforeRename && !beforeRename(renames.back().first, renames.back().second)) {
+    return false;
+  }
+  return base_.RenameNoReplace(directory, oldName, newName);
 }
 
 bool RecordingPlatform::Write(std::string_view text) {

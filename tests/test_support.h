@@ -51,13 +51,13 @@ class RecordingPlatform : public Platform {
 
   bool ListDirectory(const std::string& directory, DirectoryId& id,
                      EntrySink& sink) override;
-  bool RenameNoReplace(const std::string& oldPath,
-                       const std::string& newPath) override;
+  bool RenameNoReplace(const std::string& directory, std::string_view oldName,
+                       std::string_view newName) override;
   bool Write(std::string_view text) override;
 
   std::string output;
   std::vector<std::string> listed;
-  std::vector<std::pair<std::string, std::string>> renames;
+  std::vector<std::pair<std::string, std::string>> renames;  // full paths
   std::function<bool(const std::string&)> beforeList;
   std::function<bool(const std::string&, const std::string&)> beforeRename;
   std::function<bool(std::string_view)> beforeWrite;

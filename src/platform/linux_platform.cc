@@ -45,6 +45,8 @@ bool IsDirectoryEntry(int directory, const LinuxDirent64& entry) {
 
 bool LinuxPlatform::ListDirectory(const std::string& directory, DirectoryId& id,
                                   EntrySink& sink) {
+  // The renames of the directory listed before are over.
+  CloseRenameDirectory();
   const int descriptor =
       open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
   if (descriptor < 0) return false;
@@ -73,17 +75,39 @@ bool LinuxPlatform::ListDirectory(const std::string& directory, DirectoryId& id,
   return complete;
 }
 
-bool LinuxPlatform::RenameNoReplace(const std::string& oldPath,
-                                    const std::string& newPath) {
-  if (RenameAt2NoReplace(oldPath.c_str(), newPath.c_str()) == 0) return true;
+LinuxPlatform::~LinuxPlatform() { CloseRenameDirectory(); }
+
+void LinuxPlatform::CloseRenameDirectory() {
+  if (renameDirectory_ >= 0) close(renameDirectory_);
+  renameDirectory_ = -1;
+  renameDirectoryPath_.clear();
+}
+
+int LinuxPlatform::RenameDirectory(const std::string& directory) {
+  if (renameDirectory_ < 0 || renameDirectoryPath_ != directory) {
+    CloseRenameDirectory();
+    renameDirectory_ = open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (renameDirectory_ >= 0) renameDirectoryPath_ = directory;
+  }
+  return renameDirectory_;
+}
+
+bool LinuxPlatform::RenameNoReplace(const std::string& directory,
+                                    std::string_view oldName,
+                                    std::string_view newName) {
+  const int handle = RenameDirectory(directory);
+  if (handle < 0) return false;
+  const std::string from(oldName);
+  const std::string to(newName);
+  if (RenameAt2NoReplace(handle, from.c_str(), to.c_str()) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   // The file system refuses the flag. A hard link can never replace an entry
   // either: it fails when the new name is taken. Only once the file stands
   // under both names is the old one removed.
-  if (Link(oldPath.c_str(), newPath.c_str()) != 0) return false;
-  if (Unlink(oldPath.c_str()) == 0) return true;
+  if (Link(handle, from.c_str(), to.c_str()) != 0) return false;
+  if (Unlink(handle, from.c_str()) == 0) return true;
   const int unlinkError = errno;
-  Unlink(newPath.c_str());
+  Unlink(handle, to.c_str());
   errno = unlinkError;
   return false;
 }
@@ -96,17 +120,19 @@ long LinuxPlatform::GetDents64(int directory, char* buffer, std::size_t size) {
   return syscall(SYS_getdents64, directory, buffer, size);
 }
 
-int LinuxPlatform::RenameAt2NoReplace(const char* oldPath,
-                                      const char* newPath) {
-  return renameat2(AT_FDCWD, oldPath, AT_FDCWD, newPath, RENAME_NOREPLACE);
+int LinuxPlatform::RenameAt2NoReplace(int directory, const char* oldName,
+                                      const char* newName) {
+  return renameat2(directory, oldName, directory, newName, RENAME_NOREPLACE);
 }
 
-int LinuxPlatform::Link(const char* oldPath, const char* newPath) {
+int LinuxPlatform::Link(int directory, const char* oldName, const char* newName) {
   // Without AT_SYMLINK_FOLLOW a symbolic link is linked, not its target.
-  return linkat(AT_FDCWD, oldPath, AT_FDCWD, newPath, 0);
+  return linkat(directory, oldName, directory, newName, 0);
 }
 
-int LinuxPlatform::Unlink(const char* path) { return unlink(path); }
+int LinuxPlatform::Unlink(int directory, const char* name) {
+  return unlinkat(directory, name, 0);
+}
 
 void* AllocateLargeZeroed(std::size_t bytes) {
   void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,

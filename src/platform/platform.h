@@ -60,12 +60,14 @@ class Platform {
   virtual bool ListDirectory(const std::string& directory, DirectoryId& id,
                              EntrySink& sink) = 0;
 
-  // Gives the entry `oldPath` the name `newPath` in one step. On success
-  // returns true. On failure returns false and leaves both names as they
-  // were; in particular it fails whenever anything already stands at
-  // `newPath`, and never replaces it.
-  virtual bool RenameNoReplace(const std::string& oldPath,
-                               const std::string& newPath) = 0;
+  // Gives the entry `oldName` of `directory` the name `newName` in one
+  // step; both names are bare names in that directory. On success returns
+  // true. On failure returns false and leaves both names as they were; in
+  // particular it fails whenever anything already stands at `newName`, and
+  // never replaces it.
+  virtual bool RenameNoReplace(const std::string& directory,
+                               std::string_view oldName,
+                               std::string_view newName) = 0;
 
   // Writes `text` to standard output and flushes it. Returns true when it
   // was written, false when the output has failed (a full disk, a closed

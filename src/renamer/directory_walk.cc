@@ -75,9 +75,7 @@ bool ProcessDirectory(const std::string& directory, NameRegistry& registry,
       ++skipped;
       continue;
     }
-    const std::string oldPath = ChildPath(directory, oldName);
-    const std::string newPath = ChildPath(directory, finalName);
-    if (context.platform.RenameNoReplace(oldPath, newPath)) {
+    if (context.platform.RenameNoReplace(directory, oldName, finalName)) {
       ++done;
       if (!Say(context, Report(context.platform, "Renamed %s to %s\n",
                                oldName.data(), finalName.c_str()))) {
@@ -85,6 +83,8 @@ bool ProcessDirectory(const std::string& directory, NameRegistry& registry,
       }
     } else {
       // The files still pending are left as they are and counted nowhere.
+      const std::string oldPath = ChildPath(directory, oldName);
+      const std::string newPath = ChildPath(directory, finalName);
       Say(context,
           Report(context.platform, "\n\n*** Failed to rename: %s\n to %s\n\n",
                  oldPath.c_str(), newPath.c_str()));
