@@ -31,9 +31,10 @@ case "${1:-}" in
   prefixes)
     # The 64-bit prefix first: made while 32-bit code may still be out of
     # reach, it needs no emulation and takes seconds.
+    mkdir -p "$prefixes"
     if [ ! -d "$prefixes/win64" ]; then
       WINEPREFIX=$prefixes/win64 "$wine64" wineboot --init
-      WINEPREFIX=$prefixes/win64 "$wine64" wineserver -w 2> /dev/null || true
+      WINEPREFIX=$prefixes/win64 wineserver -w
     fi
     ;;
   win32)
@@ -42,8 +43,9 @@ case "${1:-}" in
       exit 0
     fi
     export WINEPREFIX=$prefixes/win32 WINEARCH=win32
+    mkdir -p "$prefixes"
     [ -d "$WINEPREFIX" ] || wine wineboot --init
-    UNCLASH_HOST=windows UNCLASH_TOOL=$PWD/build-win32/unclash.exe UNCLASH_RUNNER=wine \
+    UNCLASH_HOST=windows UNCLASH_TOOL=$PWD/build-win-i686/unclash.exe UNCLASH_RUNNER=wine \
       build/tests/unclash_end_to_end_tests --gtest_filter='EndToEndTest.FailedRenameCascadesToTheSummary'
     ;;
   *)
