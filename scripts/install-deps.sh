@@ -5,7 +5,8 @@
 #                                    qemu-user for kernels without 32-bit support
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev python3 time)
+packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev python3 time
+          clang libclang-rt-14-dev util-linux)
 if [ "${1:-}" = windows ]; then
   packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 qemu-user-static)
 fi

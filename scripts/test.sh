@@ -2,7 +2,8 @@
 # Runs the whole test suite: the Windows cross builds (the end-to-end suite
 # on the 64-bit one under Wine), the Linux build with warnings as errors and
 # every test, the benchmarks at a small size, and the same tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzzers for a
+# short time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -37,6 +38,17 @@ echo "== Benchmarks, small size (a smoke test: no times are checked)"
 python3 bench/compare.py --unclash build/unclash --floor build/bench/floor --runs 1 \
   --files 20000 --dirs 200 --flat 20000 --same 2000 --work "$(mktemp -d)/trees"
 build/bench/registry_benchmark --benchmark_min_time=0.01
+
+echo "== Fuzzers (libFuzzer, ASan + UBSan), 20 seconds each"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUNCLASH_FUZZ=ON \
+  -DUNCLASH_SANITIZE=ON -DUNCLASH_TESTS=OFF -DUNCLASH_WERROR=ON > /dev/null
+cmake --build build-fuzz -j"$jobs"
+for fuzzer in fuzz_unique_name fuzz_walk; do
+  corpus=$(mktemp -d)
+  build-fuzz/tests/$fuzzer -max_total_time=20 -print_final_stats=1 "$corpus" 2>&1 |
+    grep -E 'stat::number_of_executed_units|Done|ERROR|SUMMARY'
+  rm -rf "$corpus"
+done
 
 echo "== Sanitizer build (ASan + UBSan)"
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DUNCLASH_WERROR=ON -DUNCLASH_SANITIZE=ON > /dev/null

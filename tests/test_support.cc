@@ -11,6 +11,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "renamer/unique_name.h"
+
 namespace unclash::testing {
 
 namespace {
@@ -19,25 +21,35 @@ void Check(bool ok, const std::string& what) {
   if (!ok) throw std::runtime_error(what);
 }
 
-void RemoveAll(const std::string& path) {
-  struct stat status;
-  if (lstat(path.c_str(), &status) != 0) return;
-  if (S_ISDIR(status.st_mode)) {
-    chmod(path.c_str(), 0700);
-    if (DIR* stream = opendir(path.c_str())) {
-      std::vector<std::string> names;
-      while (struct dirent* entry = readdir(stream)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-      }
-      closedir(stream);
-      for (const auto& name : names) RemoveAll(path + "/" + name);
-    }
-    rmdir(path.c_str());
-  } else {
-    unlink(path.c_str());
+// Removes `name` in the directory `parent` with everything below it, by
+// descriptor, so that trees deeper than any path can hold go too.
+void RemoveAt(int parent, const char* name) {
+  if (unlinkat(parent, name, 0) == 0) return;
+  const int directory = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (directory < 0) {
+    // Perhaps a directory its owner may not read: let the test's user in.
+    fchmodat(parent, name, 0700, 0);
+    const int retry = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (retry < 0) return;
+    close(retry);
+    RemoveAt(parent, name);
+    return;
   }
+  fchmod(directory, 0700);
+  if (DIR* stream = fdopendir(dup(directory))) {
+    std::vector<std::string> names;
+    while (struct dirent* entry = readdir(stream)) {
+      const std::string child = entry->d_name;
+      if (child != "." && child != "..") names.push_back(child);
+    }
+    closedir(stream);
+    for (const auto& child : names) RemoveAt(directory, child.c_str());
+  }
+  close(directory);
+  unlinkat(parent, name, AT_REMOVEDIR);
 }
+
+void RemoveAll(const std::string& path) { RemoveAt(AT_FDCWD, path.c_str()); }
 
 void Collect(const std::string& root, const std::string& relative,
              std::map<std::string, std::string>& files) {
@@ -58,6 +70,8 @@ void Collect(const std::string& root, const std::string& relative,
     if (S_ISDIR(status.st_mode)) {
       Collect(root, childRelative, files);
     } else if (S_ISLNK(status.st_mode)) {
+      struct stat resolved;
+      if (stat(child.c_str(), &resolved) == 0 && S_ISDIR(resolved.st_mode)) continue;
       char target[4096];
       const ssize_t length = readlink(child.c_str(), target, sizeof target);
       files[childRelative] = "->" + std::string(target, length > 0 ? static_cast<std::size_t>(length) : 0);
@@ -104,6 +118,19 @@ std::map<std::string, std::string> TempTree::Files() const {
   return files;
 }
 
+std::map<std::pair<std::string, std::string>, std::string> TempTree::FilesByPlace() const {
+  std::map<std::pair<std::string, std::string>, std::string> files;
+  for (const auto& [relative, content] : Files()) {
+    const auto slash = relative.rfind('/');
+    if (slash == std::string::npos) {
+      files[{"", relative}] = content;
+    } else {
+      files[{relative.substr(0, slash), relative.substr(slash + 1)}] = content;
+    }
+  }
+  return files;
+}
+
 bool RecordingPlatform::ListDirectory(const std::string& directory,
                                       DirectoryId& id, EntrySink& sink) {
   listed.push_back(directory);
@@ -125,6 +152,16 @@ bool RecordingPlatform::Write(std::string_view text) {
   if (beforeWrite && !beforeWrite(text)) return false;
   output.append(text.data(), text.size());
   return true;
+}
+
+std::string PlainChoice(const std::string& oldName, const std::set<std::string>& pending,
+                        std::set<std::string>& registry) {
+  if (registry.insert(oldName).second) return oldName;
+  std::string candidate;
+  for (std::uint64_t counter = 0;; ++counter) {
+    BuildCandidate(oldName, counter, candidate);
+    if (pending.count(candidate) == 0 && registry.insert(candidate).second) return candidate;
+  }
 }
 
 std::string ReadFile(const std::string& path) {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,9 +35,12 @@ class TempTree {
   void Dir(const std::string& relative);
   void Symlink(const std::string& relative, const std::string& target);
 
-  // Every non-directory entry below the root (links not followed) by
-  // relative path, with its content ("->target" for a link).
+  // Every entry below the root that a walk takes for a file (links to
+  // directories are not; links are not followed), by relative path, with
+  // its content ("->target" for a link, "<special>" for a FIFO and such).
   std::map<std::string, std::string> Files() const;
+  // The same by (directory, name), the directory relative ("" for the root).
+  std::map<std::pair<std::string, std::string>, std::string> FilesByPlace() const;
 
  private:
   std::string root_;
@@ -65,6 +69,12 @@ class RecordingPlatform : public Platform {
  private:
   Platform& base_;
 };
+
+// The name selection as plainly stated, to check the real one against: the
+// old name if free, else every numbered variant from counter 0 on until one
+// is neither pending nor claimed; claims it in `registry`.
+std::string PlainChoice(const std::string& oldName, const std::set<std::string>& pending,
+                        std::set<std::string>& registry);
 
 // The bytes of a file, or "" when it cannot be read.
 std::string ReadFile(const std::string& path);

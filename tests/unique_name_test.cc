@@ -9,6 +9,7 @@
 
 #include "renamer/name_registry.h"
 #include "renamer/sorted_names.h"
+#include "test_support.h"
 
 namespace unclash {
 namespace {
@@ -96,17 +97,6 @@ TEST(ChooseUniqueNameTest, SettlesNamesAgainstClaimedAndPendingNames) {
   }
 }
 
-// The search as plainly stated: every candidate from counter 0, each time.
-std::string PlainChoice(const std::string& oldName, const std::set<std::string>& pending,
-                        std::set<std::string>& registry) {
-  if (registry.insert(oldName).second) return oldName;
-  std::string candidate;
-  for (std::uint64_t counter = 0;; ++counter) {
-    BuildCandidate(oldName, counter, candidate);
-    if (pending.count(candidate) == 0 && registry.insert(candidate).second) return candidate;
-  }
-}
-
 // Directories of random names drawn from a small pool that holds numbered
 // variants too ("a_n5.txt" can be met before "a_n0.txt" is ever given), so
 // that claimed, pending and free variants interleave in every way.
@@ -138,7 +128,7 @@ TEST(ChooseUniqueNameTest, RemembersClaimedVariantsWithoutChangingAnyChoice) {
         const std::string oldName(pending.Smallest());
         pending.RemoveSmallest();
         plainPending.erase(oldName);
-        const std::string expected = PlainChoice(oldName, plainPending, plainRegistry);
+        const std::string expected = testing::PlainChoice(oldName, plainPending, plainRegistry);
         const bool changed = ChooseUniqueName(oldName, pending, registry, finalName);
         ASSERT_EQ(changed ? finalName : oldName, expected)
             << "run " << run << " directory " << directory;
