@@ -42,8 +42,7 @@ void Walk(int directory, bool rename, Counts& counts) {
   std::size_t used = 0;
   for (;;) {
     if (listing.size() - used < (1 << 15)) listing.resize(listing.size() * 2);
-    const long n = syscall(SYS_getdents64, directory, listing.data() + used,
-                           listing.size() - used);
+    const long n = syscall(SYS_getdents64, directory, listing.data() + used, listing.size() - used);
     if (n <= 0) break;
     used += static_cast<std::size_t>(n);
   }
@@ -77,7 +76,8 @@ void Walk(int directory, bool rename, Counts& counts) {
   }
   for (const std::size_t here : subdirectories) {
     const auto* entry = reinterpret_cast<const Dirent64*>(listing.data() + here);
-    const int child = openat(directory, entry->name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int child =
+        openat(directory, entry->name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (child < 0) continue;
     ++counts.directories;
     Walk(child, rename, counts);

@@ -13,7 +13,7 @@ scripts/install-deps.sh windows
 
 echo "== Windows cross builds"
 for arch in i686 x86_64; do
-  cmake -S . -B "build-win-$arch" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
+  cmake -S . -B "build-win-$arch" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw.cmake -DUNCLASH_MINGW_ARCH="$arch" \
     -DCMAKE_BUILD_TYPE=Release -DUNCLASH_TESTS=OFF -DUNCLASH_WERROR=ON > /dev/null
   cmake --build "build-win-$arch" -j"$jobs"
 done

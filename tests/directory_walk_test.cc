@@ -99,9 +99,8 @@ TEST_F(DirectoryWalkTest, FailedRenameStopsFilesThenFailedSubtreeStopsSiblings) 
                                  tree.Path("P/k_n0") + "\n\n");
   EXPECT_EQ(r.done, 0);
   EXPECT_EQ(r.skipped, 2);
-  EXPECT_EQ(platform.listed,
-            (std::vector<std::string>{tree.root(), tree.Path("P"), tree.Path("P/S"),
-                                      tree.Path("P/k_n0")}));
+  EXPECT_EQ(platform.listed, (std::vector<std::string>{tree.root(), tree.Path("P"),
+                                                       tree.Path("P/S"), tree.Path("P/k_n0")}));
   EXPECT_EQ(tree.Files(), before);
 }
 
@@ -151,10 +150,9 @@ TEST_F(DirectoryWalkTest, PathIsUsedAsGiven) {
   EXPECT_TRUE(r.result);
   EXPECT_EQ(platform.output, "Renamed a to a_n0\nRenamed b to b_n0\n");
   EXPECT_EQ(r.skipped, 2);  // "a" at the top and ".../b", walked first
-  EXPECT_EQ(platform.renames,
-            (std::vector<std::pair<std::string, std::string>>{
-                {tree.root() + "//sub/a", tree.root() + "//sub/a_n0"},
-                {tree.root() + "//sub/b", tree.root() + "//sub/b_n0"}}));
+  EXPECT_EQ(platform.renames, (std::vector<std::pair<std::string, std::string>>{
+                                  {tree.root() + "//sub/a", tree.root() + "//sub/a_n0"},
+                                  {tree.root() + "//sub/b", tree.root() + "//sub/b_n0"}}));
 }
 
 TEST_F(DirectoryWalkTest, LinksToDirectoriesAreWalkedOnceAndOthersAreFiles) {
@@ -163,15 +161,15 @@ TEST_F(DirectoryWalkTest, LinksToDirectoriesAreWalkedOnceAndOthersAreFiles) {
   tree.File("o.txt");
   tree.Dir("d");
   tree.File("d/f");
-  tree.Symlink("d/up", "..");             // an ancestor
-  tree.Symlink("d/self", ".");            // itself
-  tree.Symlink("e1", "d");                // a second way into d, met first
-  tree.Symlink("e2", "d");                // and a third
-  tree.Symlink("f", "d/f");               // a link to a file
-  tree.Symlink("gone", "nothing here");   // dangling
-  tree.Symlink("out", outside.root());    // a directory outside the tree
+  tree.Symlink("d/up", "..");            // an ancestor
+  tree.Symlink("d/self", ".");           // itself
+  tree.Symlink("e1", "d");               // a second way into d, met first
+  tree.Symlink("e2", "d");               // and a third
+  tree.Symlink("f", "d/f");              // a link to a file
+  tree.Symlink("gone", "nothing here");  // dangling
+  tree.Symlink("out", outside.root());   // a directory outside the tree
   tree.Dir("z");
-  tree.Symlink("z/gone", "nowhere");      // dangling, named like a file met before
+  tree.Symlink("z/gone", "nowhere");  // dangling, named like a file met before
   const WalkResult r = Walk();
   EXPECT_TRUE(r.result);
   EXPECT_EQ(platform.output,
@@ -217,8 +215,7 @@ class BreakingListing : public LinuxPlatform {
  public:
   std::string breakIn;
 
-  bool ListDirectory(const std::string& directory, DirectoryId& id,
-                     EntrySink& sink) override {
+  bool ListDirectory(const std::string& directory, DirectoryId& id, EntrySink& sink) override {
     breaking_ = directory == breakIn;
     return LinuxPlatform::ListDirectory(directory, id, sink);
   }

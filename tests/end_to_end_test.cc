@@ -5,19 +5,18 @@
 // UNCLASH_TOOL names the executable and UNCLASH_RUNNER the Wine loader.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <random>
-#include <thread>
 #include <map>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "run_invariants.h"
@@ -157,8 +156,7 @@ TEST_F(EndToEndTest, EmptyDirectoryGivesTheBareSummary) {
 
 TEST_F(EndToEndTest, MissingDirectoryFailsTheRun) {
   const Outcome outcome = RunOn(tree.Path("missing"));
-  EXPECT_EQ(outcome.out, host.Output("ERROR scanning for " + Printed("missing") +
-                                     host.pattern() +
+  EXPECT_EQ(outcome.out, host.Output("ERROR scanning for " + Printed("missing") + host.pattern() +
                                      "\n\n\n***Failed*** (Done 0. Skipped 0.)\n\n"));
   EXPECT_EQ(outcome.err, "");
   EXPECT_EQ(outcome.status, 1);
@@ -203,8 +201,7 @@ TEST_F(EndToEndTest, FailedRenameCascadesToTheSummary) {
   const Outcome outcome = RunOn(tree.root());
   EXPECT_EQ(outcome.out,
             host.Output("\n\n*** Failed to rename: " + Printed("P/k") + "\n to " +
-                        Printed("P/k_n0") +
-                        "\n\n\n\n***Failed*** (Done 0. Skipped 2.)\n\n"));
+                        Printed("P/k_n0") + "\n\n\n\n***Failed*** (Done 0. Skipped 2.)\n\n"));
   EXPECT_EQ(outcome.err, "");
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(tree.Files(), before);
@@ -217,18 +214,17 @@ TEST_F(EndToEndTest, TrailingSeparatorIsKeptInEveryPath) {
   tree.Dir("d/x_n0");
   const Outcome outcome = RunTool(host, {host.Argument(tree.root()) + host.separator()});
   const std::string root = host.Argument(tree.root()) + host.separator() + host.separator();
-  EXPECT_EQ(outcome.out,
-            host.Output("\n\n*** Failed to rename: " + root + "d" + host.separator() + "x\n to " +
-                        root + "d" + host.separator() + "x_n0\n\n" +
-                        "\n\n***Failed*** (Done 0. Skipped 1.)\n\n"));
+  EXPECT_EQ(outcome.out, host.Output("\n\n*** Failed to rename: " + root + "d" + host.separator() +
+                                     "x\n to " + root + "d" + host.separator() + "x_n0\n\n" +
+                                     "\n\n***Failed*** (Done 0. Skipped 1.)\n\n"));
   EXPECT_EQ(outcome.status, 1);
 }
 
 // Names are bytes: a "%" is no format, a line feed or a byte that is not
 // UTF-8 is printed as it stands.
 TEST_F(EndToEndTest, NamesArePrintedAsTheyAre) {
-  const std::vector<std::string> names = {"%s%n%x", "-rf", "tab\there", "line\nfeed",
-                                          "\xff\xfe.\x80", "..."};
+  const std::vector<std::string> names = {"%s%n%x",     "-rf",           "tab\there",
+                                          "line\nfeed", "\xff\xfe.\x80", "..."};
   std::vector<std::string> portable;
   for (const auto& name : names) {
     // Win32 paths hold no control characters, and lose a trailing dot.
@@ -246,9 +242,8 @@ TEST_F(EndToEndTest, NamesArePrintedAsTheyAre) {
   std::sort(sorted.begin(), sorted.end());
   for (const auto& name : sorted) {
     const auto dot = name.rfind('.');
-    const std::string renamed = dot == std::string::npos
-                                    ? name + "_n0"
-                                    : name.substr(0, dot) + "_n0" + name.substr(dot);
+    const std::string renamed =
+        dot == std::string::npos ? name + "_n0" : name.substr(0, dot) + "_n0" + name.substr(dot);
     expected += "Renamed " + name + " to " + renamed + "\n";
   }
   const Outcome outcome = RunOn(tree.root());
@@ -273,8 +268,7 @@ TEST_F(EndToEndTest, NamesDifferingInCaseOnlyAreDifferentNames) {
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(tree.Files().size(), 3u);
   } else {
-    EXPECT_EQ(outcome.out,
-              host.Output("Renamed a.txt to a_n0.txt\n\n\n(Done 1. Skipped 2.)\n\n"));
+    EXPECT_EQ(outcome.out, host.Output("Renamed a.txt to a_n0.txt\n\n\n(Done 1. Skipped 2.)\n\n"));
     EXPECT_EQ(outcome.status, 0);
   }
 }
@@ -434,7 +428,8 @@ TEST_F(EndToEndTest, RaceForTheNewNamesReplacesNothing) {
             const int made = open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0644);
             if (made < 0) continue;
             const std::string content = "theirs " + path;
-            if (write(made, content.data(), content.size()) == static_cast<ssize_t>(content.size())) {
+            if (write(made, content.data(), content.size()) ==
+                static_cast<ssize_t>(content.size())) {
               created.push_back(place);
             }
             close(made);
@@ -456,9 +451,9 @@ TEST_F(EndToEndTest, RaceForTheNewNamesReplacesNothing) {
     // Files created after their directory was listed were never reached:
     // the totals and the uniqueness of names are not for this run to keep.
     report.succeeded = false;
-    EXPECT_EQ(testing::CheckRun(before, testing::ByContent(raced.FilesByPlace()), outcome.out,
-                                report),
-              "")
+    EXPECT_EQ(
+        testing::CheckRun(before, testing::ByContent(raced.FilesByPlace()), outcome.out, report),
+        "")
         << "round " << round;
   }
   std::printf("the rival took a name first in %d of 3 runs\n", lost);

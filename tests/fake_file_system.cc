@@ -10,8 +10,7 @@ void FakeFileSystem::AddFile(const std::string& directory, const std::string& na
   if (entries.count(name) == 0) entries[name] = Entry{false, content};
 }
 
-std::string FakeFileSystem::AddDirectory(const std::string& directory,
-                                         const std::string& name) {
+std::string FakeFileSystem::AddDirectory(const std::string& directory, const std::string& name) {
   const std::string path = ChildPath(directory, name);
   auto& entries = directories.at(directory);
   if (entries.count(name) == 0) {
@@ -21,8 +20,7 @@ std::string FakeFileSystem::AddDirectory(const std::string& directory,
   return entries[name].isDirectory ? path : directory;
 }
 
-bool FakeFileSystem::ListDirectory(const std::string& directory, DirectoryId& id,
-                                   EntrySink& sink) {
+bool FakeFileSystem::ListDirectory(const std::string& directory, DirectoryId& id, EntrySink& sink) {
   const auto found = directories.find(directory);
   if (found == directories.end() || failListing.count(directory) != 0) return false;
   id.volume = 1;
@@ -36,8 +34,7 @@ bool FakeFileSystem::ListDirectory(const std::string& directory, DirectoryId& id
   return true;
 }
 
-bool FakeFileSystem::RenameNoReplace(const std::string& directory,
-                                     std::string_view oldName,
+bool FakeFileSystem::RenameNoReplace(const std::string& directory, std::string_view oldName,
                                      std::string_view newName) {
   if (renameCalls++ >= renamesBeforeFailure) return false;
   const auto found = directories.find(directory);

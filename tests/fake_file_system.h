@@ -23,13 +23,11 @@ class FakeFileSystem : public Platform {
 
   // Each adds to an existing directory (the root is made with AddRoot).
   void AddRoot(const std::string& path);
-  void AddFile(const std::string& directory, const std::string& name,
-               const std::string& content);
+  void AddFile(const std::string& directory, const std::string& name, const std::string& content);
   // Returns the new directory's path.
   std::string AddDirectory(const std::string& directory, const std::string& name);
 
-  bool ListDirectory(const std::string& directory, DirectoryId& id,
-                     EntrySink& sink) override;
+  bool ListDirectory(const std::string& directory, DirectoryId& id, EntrySink& sink) override;
   bool RenameNoReplace(const std::string& directory, std::string_view oldName,
                        std::string_view newName) override;
   bool Write(std::string_view text) override;
@@ -39,7 +37,7 @@ class FakeFileSystem : public Platform {
 
   std::map<std::string, std::map<std::string, Entry>> directories;
   std::string output;
-  std::set<std::string> failListing;    // directories whose listing fails
+  std::set<std::string> failListing;  // directories whose listing fails
   std::size_t renamesBeforeFailure = static_cast<std::size_t>(-1);
   std::size_t writesBeforeFailure = static_cast<std::size_t>(-1);
   std::size_t renameCalls = 0;

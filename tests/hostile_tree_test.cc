@@ -47,8 +47,8 @@ std::string Variant(const std::string& name) {
 
 TEST(HostileTreeTest, NamesOfEveryByteAreRenamedAndPrintedAsTheyAre) {
   TempTree tree;
-  std::vector<std::string> names = {"%s%n%x%%", "-rf", "-", "...", "\n", "\t", "\xff",
-                                    "\xc3\x28.bad-utf8", " ", "a b", "\\"};
+  std::vector<std::string> names = {"%s%n%x%%",          "-rf", "-",   "...", "\n", "\t", "\xff",
+                                    "\xc3\x28.bad-utf8", " ",   "a b", "\\"};
   for (int byte = 1; byte < 256; ++byte) {
     if (byte == '/') continue;
     names.push_back(std::string("n") + static_cast<char>(byte) + "e");
@@ -91,9 +91,9 @@ TEST(HostileTreeTest, NamesAtTheLengthLimit) {
   RecordingPlatform platform(host);
   const Walked walked = Walk(platform, tree.root());
   EXPECT_FALSE(walked.result);
-  EXPECT_EQ(platform.output, "Renamed " + fits + " to " + Variant(fits) + "\n\n\n*** Failed to rename: " +
-                                 tree.Path("e/" + longest) + "\n to " +
-                                 tree.Path("e/" + Variant(longest)) + "\n\n");
+  EXPECT_EQ(platform.output, "Renamed " + fits + " to " + Variant(fits) +
+                                 "\n\n\n*** Failed to rename: " + tree.Path("e/" + longest) +
+                                 "\n to " + tree.Path("e/" + Variant(longest)) + "\n\n");
   EXPECT_EQ(tree.Files().at("e/" + longest), "mine");
   EXPECT_EQ(tree.Files().at("d/" + Variant(fits)), "mine");
 }
@@ -183,8 +183,7 @@ TEST(HostileTreeTest, DirectoryOfTwoHundredThousandEntries) {
   EXPECT_TRUE(walked.result);
   EXPECT_EQ(walked.skipped, 200000);
   EXPECT_EQ(walked.done, 100);
-  EXPECT_EQ(platform.output.rfind("Renamed f198000 to f198000_n0\n"),
-            platform.output.size() - 30);
+  EXPECT_EQ(platform.output.rfind("Renamed f198000 to f198000_n0\n"), platform.output.size() - 30);
 }
 
 }  // namespace

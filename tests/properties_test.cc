@@ -22,9 +22,9 @@ using testing::RunReport;
 
 // Names that collide, dotted names, names that are numbered variants of
 // others, and letter case.
-const char* const kFileNames[] = {"a.txt", "a",        "a_n0.txt", "a_n1.txt", "a_n0",
-                                  "x.",    ".x",       "_n0.x",    "b.tar.gz", "b.tar_n0.gz",
-                                  "A.TXT", "a_n10.txt"};
+const char* const kFileNames[] = {"a.txt",    "a",           "a_n0.txt", "a_n1.txt",
+                                  "a_n0",     "x.",          ".x",       "_n0.x",
+                                  "b.tar.gz", "b.tar_n0.gz", "A.TXT",    "a_n10.txt"};
 // Directory names, some of them a candidate a file will be offered.
 const char* const kDirectoryNames[] = {"d", "a_n0.txt", "a_n0", "e", "a_n1.txt", "..."};
 

@@ -25,8 +25,7 @@ RunReport ParseSummary(const std::string& output) {
     report.done = done;
     report.skipped = skipped;
   } else if (good != std::string::npos &&
-             std::sscanf(output.c_str() + good, "\n(Done %d. Skipped %d.)", &done, &skipped) ==
-                 2) {
+             std::sscanf(output.c_str() + good, "\n(Done %d. Skipped %d.)", &done, &skipped) == 2) {
     report.succeeded = true;
     report.done = done;
     report.skipped = skipped;
@@ -34,8 +33,8 @@ RunReport ParseSummary(const std::string& output) {
   return report;
 }
 
-std::string CheckRun(const Placement& before, const Placement& after,
-                     const std::string& output, const RunReport& report) {
+std::string CheckRun(const Placement& before, const Placement& after, const std::string& output,
+                     const RunReport& report) {
   std::ostringstream problems;
   for (const auto& [content, place] : before) {
     const auto now = after.find(content);

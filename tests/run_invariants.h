@@ -20,9 +20,9 @@ using Placement = std::map<std::string, Place>;
 Placement ByContent(const std::map<Place, std::string>& files);
 
 struct RunReport {
-  bool complete = true;   // false for a run that was killed
-  bool succeeded = false; // it printed the success summary
-  int done = -1;          // from the summary, when there is one
+  bool complete = true;    // false for a run that was killed
+  bool succeeded = false;  // it printed the success summary
+  int done = -1;           // from the summary, when there is one
   int skipped = -1;
 };
 
@@ -34,8 +34,8 @@ struct RunReport {
 // - the summary counts the lines (done) and, after success, every file;
 // - after success no two files of the tree share a name.
 // Names in the output must not hold a line feed or " to ".
-std::string CheckRun(const Placement& before, const Placement& after,
-                     const std::string& output, const RunReport& report);
+std::string CheckRun(const Placement& before, const Placement& after, const std::string& output,
+                     const RunReport& report);
 
 // Reads the counts and the form of the summary line, if there is one.
 RunReport ParseSummary(const std::string& output);

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "renamer/sorted_names.h"
 #include "renamer/unique_name.h"
 
 namespace unclash::testing {
@@ -74,7 +75,8 @@ void Collect(const std::string& root, const std::string& relative,
       if (stat(child.c_str(), &resolved) == 0 && S_ISDIR(resolved.st_mode)) continue;
       char target[4096];
       const ssize_t length = readlink(child.c_str(), target, sizeof target);
-      files[childRelative] = "->" + std::string(target, length > 0 ? static_cast<std::size_t>(length) : 0);
+      files[childRelative] =
+          "->" + std::string(target, length > 0 ? static_cast<std::size_t>(length) : 0);
     } else if (S_ISREG(status.st_mode)) {
       files[childRelative] = ReadFile(child);
     } else {
@@ -131,15 +133,14 @@ std::map<std::pair<std::string, std::string>, std::string> TempTree::FilesByPlac
   return files;
 }
 
-bool RecordingPlatform::ListDirectory(const std::string& directory,
-                                      DirectoryId& id, EntrySink& sink) {
+bool RecordingPlatform::ListDirectory(const std::string& directory, DirectoryId& id,
+                                      EntrySink& sink) {
   listed.push_back(directory);
   if (beforeList && !beforeList(directory)) return false;
   return base_.ListDirectory(directory, id, sink);
 }
 
-bool RecordingPlatform::RenameNoReplace(const std::string& directory,
-                                        std::string_view oldName,
+bool RecordingPlatform::RenameNoReplace(const std::string& directory, std::string_view oldName,
                                         std::string_view newName) {
   renames.emplace_back(ChildPath(directory, oldName), ChildPath(directory, newName));
   if (beforeRename && !beforeRename(renames.back().first, renames.back().second)) {
@@ -162,6 +163,39 @@ std::string PlainChoice(const std::string& oldName, const std::set<std::string>&
     BuildCandidate(oldName, counter, candidate);
     if (pending.count(candidate) == 0 && registry.insert(candidate).second) return candidate;
   }
+}
+
+std::string SettleBothWays(const std::set<std::string>& names, NameRegistry& registry,
+                           std::set<std::string>& plainRegistry) {
+  SortedNames pending;
+  for (const auto& name : names) pending.Add(name);
+  pending.Sort();
+  std::set<std::string> plainPending = names;
+  std::string finalName;
+  while (!pending.Empty()) {
+    const std::string oldName(pending.Smallest());
+    pending.RemoveSmallest();
+    plainPending.erase(oldName);
+    const std::string expected = PlainChoice(oldName, plainPending, plainRegistry);
+    const bool changed = ChooseUniqueName(oldName, pending, registry, finalName);
+    const std::string chosen = changed ? finalName : oldName;
+    if (chosen != expected) return oldName + ": chose " + chosen + ", not " + expected;
+  }
+  return "";
+}
+
+std::vector<std::string> NamesWithVariants(const std::vector<std::string>& bases,
+                                           const std::vector<std::uint64_t>& counters) {
+  std::vector<std::string> names;
+  std::string variant;
+  for (const auto& base : bases) {
+    names.push_back(base);
+    for (const std::uint64_t counter : counters) {
+      BuildCandidate(base, counter, variant);
+      names.push_back(variant);
+    }
+  }
+  return names;
 }
 
 std::string ReadFile(const std::string& path) {

@@ -4,6 +4,7 @@
 #ifndef UNCLASH_TESTS_TEST_SUPPORT_H_
 #define UNCLASH_TESTS_TEST_SUPPORT_H_
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <set>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "renamer/name_registry.h"
 
 namespace unclash::testing {
 
@@ -53,8 +55,7 @@ class RecordingPlatform : public Platform {
  public:
   explicit RecordingPlatform(Platform& base) : base_(base) {}
 
-  bool ListDirectory(const std::string& directory, DirectoryId& id,
-                     EntrySink& sink) override;
+  bool ListDirectory(const std::string& directory, DirectoryId& id, EntrySink& sink) override;
   bool RenameNoReplace(const std::string& directory, std::string_view oldName,
                        std::string_view newName) override;
   bool Write(std::string_view text) override;
@@ -75,6 +76,17 @@ class RecordingPlatform : public Platform {
 // is neither pending nor claimed; claims it in `registry`.
 std::string PlainChoice(const std::string& oldName, const std::set<std::string>& pending,
                         std::set<std::string>& registry);
+
+// Settles the files of one directory, named `names`, both with
+// ChooseUniqueName and with PlainChoice. Returns "" when each file got the
+// same final name from both, or else what differed.
+std::string SettleBothWays(const std::set<std::string>& names, NameRegistry& registry,
+                           std::set<std::string>& plainRegistry);
+
+// Each of `bases` and its numbered variants with the given counters: names
+// that meet the variants other files are offered.
+std::vector<std::string> NamesWithVariants(const std::vector<std::string>& bases,
+                                           const std::vector<std::uint64_t>& counters);
 
 // The bytes of a file, or "" when it cannot be read.
 std::string ReadFile(const std::string& path);

@@ -60,20 +60,23 @@ TEST(ChooseUniqueNameTest, SettlesNamesAgainstClaimedAndPendingNames) {
   const Case cases[] = {
       {"free name is kept", {}, {}, "a.txt", "a.txt"},
       {"taken name gets counter 0", {"report.txt"}, {}, "report.txt", "report_n0.txt"},
-      {"next counter when 0 is taken", {"report.txt", "report_n0.txt"}, {}, "report.txt",
+      {"next counter when 0 is taken",
+       {"report.txt", "report_n0.txt"},
+       {},
+       "report.txt",
        "report_n1.txt"},
       {"pending file's name is passed over", {"a.txt"}, {"a_n0.txt"}, "a.txt", "a_n1.txt"},
       {"letter case counts", {"readme.txt"}, {}, "README.TXT", "README.TXT"},
       {"a pending name alone does not block keeping", {}, {"b.txt"}, "a.txt", "a.txt"},
       {"past 9",
-       {"a.txt", "a_n0.txt", "a_n1.txt", "a_n2.txt", "a_n3.txt", "a_n4.txt", "a_n5.txt",
-        "a_n6.txt", "a_n7.txt", "a_n8.txt", "a_n9.txt"},
+       {"a.txt", "a_n0.txt", "a_n1.txt", "a_n2.txt", "a_n3.txt", "a_n4.txt", "a_n5.txt", "a_n6.txt",
+        "a_n7.txt", "a_n8.txt", "a_n9.txt"},
        {},
        "a.txt",
        "a_na.txt"},
       {"past f",
-       {"a", "a_n0", "a_n1", "a_n2", "a_n3", "a_n4", "a_n5", "a_n6", "a_n7", "a_n8", "a_n9",
-        "a_na", "a_nb", "a_nc", "a_nd", "a_ne", "a_nf"},
+       {"a", "a_n0", "a_n1", "a_n2", "a_n3", "a_n4", "a_n5", "a_n6", "a_n7", "a_n8", "a_n9", "a_na",
+        "a_nb", "a_nc", "a_nd", "a_ne", "a_nf"},
        {},
        "a",
        "a_n10"},
@@ -101,17 +104,8 @@ TEST(ChooseUniqueNameTest, SettlesNamesAgainstClaimedAndPendingNames) {
 // variants too ("a_n5.txt" can be met before "a_n0.txt" is ever given), so
 // that claimed, pending and free variants interleave in every way.
 TEST(ChooseUniqueNameTest, RemembersClaimedVariantsWithoutChangingAnyChoice) {
-  std::vector<std::string> pool;
-  for (const char* stem : {"a", "b"}) {
-    for (const char* ext : {".txt", ""}) {
-      pool.push_back(std::string(stem) + ext);
-      for (int k : {0, 1, 2, 5, 9, 10, 11, 16}) {
-        std::string variant;
-        BuildCandidate(std::string(stem) + ext, static_cast<std::uint64_t>(k), variant);
-        pool.push_back(variant);
-      }
-    }
-  }
+  const std::vector<std::string> pool =
+      testing::NamesWithVariants({"a.txt", "a", "b.txt", "b"}, {0, 1, 2, 5, 9, 10, 11, 16});
   std::mt19937 random(12345);
   for (int run = 0; run < 200; ++run) {
     NameRegistry registry;
@@ -120,19 +114,8 @@ TEST(ChooseUniqueNameTest, RemembersClaimedVariantsWithoutChangingAnyChoice) {
       std::set<std::string> names;
       const int count = static_cast<int>(random() % 8);
       for (int i = 0; i < count; ++i) names.insert(pool[random() % pool.size()]);
-      std::set<std::string> plainPending = names;
-      std::vector<std::string> listed(names.begin(), names.end());
-      SortedNames pending = MakeSet(listed);
-      std::string finalName;
-      while (!pending.Empty()) {
-        const std::string oldName(pending.Smallest());
-        pending.RemoveSmallest();
-        plainPending.erase(oldName);
-        const std::string expected = testing::PlainChoice(oldName, plainPending, plainRegistry);
-        const bool changed = ChooseUniqueName(oldName, pending, registry, finalName);
-        ASSERT_EQ(changed ? finalName : oldName, expected)
-            << "run " << run << " directory " << directory;
-      }
+      ASSERT_EQ(testing::SettleBothWays(names, registry, plainRegistry), "")
+          << "run " << run << " directory " << directory;
     }
     ASSERT_EQ(registry.Size(), plainRegistry.size());
   }
@@ -179,8 +162,7 @@ TEST(SortedNamesTest, OrdersBytesUnsignedWithPrefixFirstAndDropsRepeats) {
   SortedNames names = MakeSet({"b", "\xff", "a.txt", "B", "a", "a", "a_n0.txt", "\x01"});
   std::vector<std::string> order;
   for (; !names.Empty(); names.RemoveSmallest()) order.emplace_back(names.Smallest());
-  EXPECT_EQ(order, (std::vector<std::string>{"\x01", "B", "a", "a.txt", "a_n0.txt", "b",
-                                             "\xff"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"\x01", "B", "a", "a.txt", "a_n0.txt", "b", "\xff"}));
 }
 
 TEST(SortedNamesTest, ContainsOnlyNamesNotYetRemoved) {

@@ -18,13 +18,11 @@ int RunFromCommandLine(int argc, const char* const* argv, Platform& platform) {
   std::int32_t skipped = 0;
   std::int32_t done = 0;
   WalkContext context(platform);
-  const bool succeeded =
-      ProcessDirectory(std::string(argv[1]), registry, skipped, done, context);
+  const bool succeeded = ProcessDirectory(std::string(argv[1]), registry, skipped, done, context);
   if (succeeded) {
     // A summary that cannot be written leaves the run unconfirmed.
-    return Report(platform, "\n\n(Done %d. Skipped %d.)\n\n", done, skipped)
-               ? kExitSuccess
-               : kExitFailed;
+    return Report(platform, "\n\n(Done %d. Skipped %d.)\n\n", done, skipped) ? kExitSuccess
+                                                                             : kExitFailed;
   }
   Report(platform, "\n\n***Failed*** (Done %d. Skipped %d.)\n\n", done, skipped);
   return kExitFailed;

@@ -1,15 +1,15 @@
 #include "platform/linux_platform.h"
 
-#include <fcntl.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/syscall.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/large_memory.h"
@@ -43,12 +43,10 @@ bool IsDirectoryEntry(int directory, const LinuxDirent64& entry) {
 
 }  // namespace
 
-bool LinuxPlatform::ListDirectory(const std::string& directory, DirectoryId& id,
-                                  EntrySink& sink) {
+bool LinuxPlatform::ListDirectory(const std::string& directory, DirectoryId& id, EntrySink& sink) {
   // The renames of the directory listed before are over.
   CloseRenameDirectory();
-  const int descriptor =
-      open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+  const int descriptor = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
   if (descriptor < 0) return false;
   struct stat status;
   bool complete = fstat(descriptor, &status) == 0;
@@ -92,8 +90,7 @@ int LinuxPlatform::RenameDirectory(const std::string& directory) {
   return renameDirectory_;
 }
 
-bool LinuxPlatform::RenameNoReplace(const std::string& directory,
-                                    std::string_view oldName,
+bool LinuxPlatform::RenameNoReplace(const std::string& directory, std::string_view oldName,
                                     std::string_view newName) {
   const int handle = RenameDirectory(directory);
   if (handle < 0) return false;
@@ -112,16 +109,13 @@ bool LinuxPlatform::RenameNoReplace(const std::string& directory,
   return false;
 }
 
-bool LinuxPlatform::Write(std::string_view text) {
-  return WriteToStandardOutput(text);
-}
+bool LinuxPlatform::Write(std::string_view text) { return WriteToStandardOutput(text); }
 
 long LinuxPlatform::GetDents64(int directory, char* buffer, std::size_t size) {
   return syscall(SYS_getdents64, directory, buffer, size);
 }
 
-int LinuxPlatform::RenameAt2NoReplace(int directory, const char* oldName,
-                                      const char* newName) {
+int LinuxPlatform::RenameAt2NoReplace(int directory, const char* oldName, const char* newName) {
   return renameat2(directory, oldName, directory, newName, RENAME_NOREPLACE);
 }
 
@@ -130,13 +124,10 @@ int LinuxPlatform::Link(int directory, const char* oldName, const char* newName)
   return linkat(directory, oldName, directory, newName, 0);
 }
 
-int LinuxPlatform::Unlink(int directory, const char* name) {
-  return unlinkat(directory, name, 0);
-}
+int LinuxPlatform::Unlink(int directory, const char* name) { return unlinkat(directory, name, 0); }
 
 void* AllocateLargeZeroed(std::size_t bytes) {
-  void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (block == MAP_FAILED) return nullptr;
   // Only a hint: without transparent huge pages the block works all the same.
   madvise(block, bytes, MADV_HUGEPAGE);

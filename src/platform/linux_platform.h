@@ -14,8 +14,7 @@ namespace unclash {
 
 class LinuxPlatform : public Platform {
  public:
-  bool ListDirectory(const std::string& directory, DirectoryId& id,
-                     EntrySink& sink) override;
+  bool ListDirectory(const std::string& directory, DirectoryId& id, EntrySink& sink) override;
   // Renames through a handle on the directory, opened at its first rename
   // and kept for the renames that follow in the same directory, so that a
   // rename costs no walk of the whole path.
@@ -33,8 +32,7 @@ class LinuxPlatform : public Platform {
   // fail the way a given file system would and forward the rest. Each
   // returns what the call returns and leaves errno as the call set it.
   virtual long GetDents64(int directory, char* buffer, std::size_t size);
-  virtual int RenameAt2NoReplace(int directory, const char* oldName,
-                                 const char* newName);
+  virtual int RenameAt2NoReplace(int directory, const char* oldName, const char* newName);
   virtual int Link(int directory, const char* oldName, const char* newName);
   virtual int Unlink(int directory, const char* name);
 

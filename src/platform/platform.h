@@ -57,16 +57,14 @@ class Platform {
   // (the host's "." and ".." included, where it lists them) to `sink`, and
   // returns true. On failure, to start or at any step, returns false; entries
   // already passed to `sink` must then be disregarded.
-  virtual bool ListDirectory(const std::string& directory, DirectoryId& id,
-                             EntrySink& sink) = 0;
+  virtual bool ListDirectory(const std::string& directory, DirectoryId& id, EntrySink& sink) = 0;
 
   // Gives the entry `oldName` of `directory` the name `newName` in one
   // step; both names are bare names in that directory. On success returns
   // true. On failure returns false and leaves both names as they were; in
   // particular it fails whenever anything already stands at `newName`, and
   // never replaces it.
-  virtual bool RenameNoReplace(const std::string& directory,
-                               std::string_view oldName,
+  virtual bool RenameNoReplace(const std::string& directory, std::string_view oldName,
                                std::string_view newName) = 0;
 
   // Writes `text` to standard output and flushes it. Returns true when it

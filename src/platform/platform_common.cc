@@ -23,8 +23,7 @@ std::string ChildPath(const std::string& directory, std::string_view name) {
 
 bool WriteToStandardOutput(std::string_view text) {
   if (std::ferror(stdout)) return false;
-  if (!text.empty() &&
-      std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
+  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
     return false;
   }
   return std::fflush(stdout) == 0 && !std::ferror(stdout);

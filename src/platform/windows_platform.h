@@ -13,8 +13,7 @@ namespace unclash {
 
 class WindowsPlatform : public Platform {
  public:
-  bool ListDirectory(const std::string& directory, DirectoryId& id,
-                     EntrySink& sink) override;
+  bool ListDirectory(const std::string& directory, DirectoryId& id, EntrySink& sink) override;
   bool RenameNoReplace(const std::string& directory, std::string_view oldName,
                        std::string_view newName) override;
   bool Write(std::string_view text) override;

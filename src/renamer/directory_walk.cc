@@ -34,9 +34,8 @@ bool Say(WalkContext& context, bool written) {
 
 }  // namespace
 
-bool ProcessDirectory(const std::string& directory, NameRegistry& registry,
-                      std::int32_t& skipped, std::int32_t& done,
-                      WalkContext& context) {
+bool ProcessDirectory(const std::string& directory, NameRegistry& registry, std::int32_t& skipped,
+                      std::int32_t& done, WalkContext& context) {
   bool result = true;
   SortedNames pendingFiles;
   SortedNames subdirectories;
@@ -44,11 +43,10 @@ bool ProcessDirectory(const std::string& directory, NameRegistry& registry,
   ListingSplitter splitter(pendingFiles, subdirectories);
   // The whole listing is read and closed before the first rename here, so a
   // renamed file is never listed again.
-  if (!context.platform.ListDirectory(directory, id, splitter) ||
-      pendingFiles.Overflowed() || subdirectories.Overflowed()) {
+  if (!context.platform.ListDirectory(directory, id, splitter) || pendingFiles.Overflowed() ||
+      subdirectories.Overflowed()) {
     const std::string listingPattern = ListingPattern(directory);
-    Say(context, Report(context.platform, "ERROR scanning for %s\n",
-                        listingPattern.c_str()));
+    Say(context, Report(context.platform, "ERROR scanning for %s\n", listingPattern.c_str()));
     return false;
   }
   if (!context.enteredDirectories.insert(id).second) return true;
@@ -77,17 +75,16 @@ bool ProcessDirectory(const std::string& directory, NameRegistry& registry,
     }
     if (context.platform.RenameNoReplace(directory, oldName, finalName)) {
       ++done;
-      if (!Say(context, Report(context.platform, "Renamed %s to %s\n",
-                               oldName.data(), finalName.c_str()))) {
+      if (!Say(context,
+               Report(context.platform, "Renamed %s to %s\n", oldName.data(), finalName.c_str()))) {
         return false;
       }
     } else {
       // The files still pending are left as they are and counted nowhere.
       const std::string oldPath = ChildPath(directory, oldName);
       const std::string newPath = ChildPath(directory, finalName);
-      Say(context,
-          Report(context.platform, "\n\n*** Failed to rename: %s\n to %s\n\n",
-                 oldPath.c_str(), newPath.c_str()));
+      Say(context, Report(context.platform, "\n\n*** Failed to rename: %s\n to %s\n\n",
+                          oldPath.c_str(), newPath.c_str()));
       result = false;
       break;
     }
@@ -98,8 +95,8 @@ bool ProcessDirectory(const std::string& directory, NameRegistry& registry,
   // A failed rename above still lets the subdirectories be walked; a failed
   // subdirectory ends the walk of its siblings.
   for (; !subdirectories.Empty(); subdirectories.RemoveSmallest()) {
-    if (!ProcessDirectory(ChildPath(directory, subdirectories.Smallest()),
-                          registry, skipped, done, context)) {
+    if (!ProcessDirectory(ChildPath(directory, subdirectories.Smallest()), registry, skipped, done,
+                          context)) {
       return false;
     }
   }

@@ -30,9 +30,8 @@ struct WalkContext {
 // Returns true when the listing could be read, every rename attempted
 // succeeded and every subdirectory walked returned true. Each failure is
 // reported where it happens; nothing is retried and no rename is undone.
-bool ProcessDirectory(const std::string& directory, NameRegistry& registry,
-                      std::int32_t& skipped, std::int32_t& done,
-                      WalkContext& context);
+bool ProcessDirectory(const std::string& directory, NameRegistry& registry, std::int32_t& skipped,
+                      std::int32_t& done, WalkContext& context);
 
 }  // namespace unclash
 

@@ -62,8 +62,7 @@ std::uint32_t* NameRegistry::Record(std::uint64_t slot) const {
   return chunks_[unit / kChunkUnits] + unit % kChunkUnits;
 }
 
-std::size_t NameRegistry::FindSlot(std::string_view name,
-                                   std::uint32_t hash) const {
+std::size_t NameRegistry::FindSlot(std::string_view name, std::uint32_t hash) const {
   const std::size_t mask = SlotCount() - 1;
   for (std::size_t i = Home(hash);; i = (i + 1) & mask) {
     const std::uint64_t slot = slots_[i];

@@ -15,8 +15,7 @@ namespace unclash {
 
 // Formats the message and writes it. Returns false when it could not be
 // written.
-bool Report(Platform& platform, const char* format, ...)
-    UNCLASH_PRINTF_FORMAT(2, 3);
+bool Report(Platform& platform, const char* format, ...) UNCLASH_PRINTF_FORMAT(2, 3);
 
 }  // namespace unclash
 

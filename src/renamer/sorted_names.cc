@@ -6,8 +6,7 @@
 
 namespace unclash {
 
-SortedNames::Entry SortedNames::MakeEntry(std::string_view name,
-                                          std::uint32_t offset) {
+SortedNames::Entry SortedNames::MakeEntry(std::string_view name, std::uint32_t offset) {
   std::uint64_t key = 0;
   const std::size_t head = name.size() < 8 ? name.size() : 8;
   for (std::size_t i = 0; i < head; ++i) {
@@ -44,9 +43,8 @@ void SortedNames::Sort() {
     auto end = run + 1;
     while (end != entries_.end() && end->key == run->key) ++end;
     if (end - run > 1) {
-      std::sort(run, end, [base](const Entry& a, const Entry& b) {
-        return Compare(base, a, b) < 0;
-      });
+      std::sort(run, end,
+                [base](const Entry& a, const Entry& b) { return Compare(base, a, b) < 0; });
     }
     run = end;
   }

@@ -4,8 +4,7 @@
 
 namespace unclash {
 
-void BuildCandidate(std::string_view oldName, std::uint64_t counter,
-                    std::string& candidate) {
+void BuildCandidate(std::string_view oldName, std::uint64_t counter, std::string& candidate) {
   char digits[16];
   std::size_t count = 0;
   do {

@@ -18,8 +18,7 @@ namespace unclash {
 // lowercase hexadecimal inserted in front of the last ".", or appended when
 // there is no dot ("photo.jpg", 10 -> "photo_na.jpg"; "Makefile", 0 ->
 // "Makefile_n0"). Written into `candidate`.
-void BuildCandidate(std::string_view oldName, std::uint64_t counter,
-                    std::string& candidate);
+void BuildCandidate(std::string_view oldName, std::uint64_t counter, std::string& candidate);
 
 // Settles the final name of the file `oldName` and claims it in `registry`,
 // where it stays claimed whatever becomes of the rename. Returns false when

@@ -1,8 +1,8 @@
 // Builds an in-memory tree from the input, walks it, perhaps with a rename
 // or a write that fails, and checks what must hold after any run.
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,8 +12,8 @@
 
 namespace {
 
-const char* const kNames[] = {"a.txt", "a",    "a_n0.txt", "a_n1.txt", "a_n0", "x.",
-                              ".x",    "_n0.x", "b.c",     "b_n0.c",   "A.TXT", "a_n2.txt",
+const char* const kNames[] = {"a.txt", "a",        "a_n0.txt",  "a_n1.txt", "a_n0",  "x.",
+                              ".x",    "_n0.x",    "b.c",       "b_n0.c",   "A.TXT", "a_n2.txt",
                               "...",   "a_na.txt", "a_n10.txt", "B.c"};
 
 struct Input {
