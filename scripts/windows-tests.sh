@@ -33,8 +33,18 @@ case "${1:-}" in
     # reach, it needs no emulation and takes seconds.
     mkdir -p "$prefixes"
     if [ ! -d "$prefixes/win64" ]; then
+      # Where 32-bit code runs only through qemu-user, Wine would spend
+      # minutes setting up its 32-bit half, which the 64-bit build never
+      # uses: the emulation is paused meanwhile.
+      emulation=/proc/sys/fs/binfmt_misc/qemu-i386
+      paused=""
+      if [ -w "$emulation" ] && grep -q '^enabled' "$emulation"; then
+        echo 0 > "$emulation"
+        paused=yes
+      fi
       WINEPREFIX=$prefixes/win64 "$wine64" wineboot --init
       WINEPREFIX=$prefixes/win64 wineserver -w
+      if [ -n "$paused" ]; then echo 1 > "$emulation"; fi
     fi
     ;;
   win32)
