@@ -52,9 +52,11 @@ case "${1:-}" in
       echo "SKIPPED: this machine can run no 32-bit code, natively or through qemu-user"
       exit 0
     fi
-    export WINEPREFIX=$prefixes/win32 WINEARCH=win32
+    # A 64-bit prefix with its 32-bit half (a 32-bit-only prefix does not
+    # come up under qemu-user: its kernel32 fails to load).
+    export WINEPREFIX=$prefixes/wow64
     mkdir -p "$prefixes"
-    [ -d "$WINEPREFIX" ] || wine wineboot --init
+    [ -d "$WINEPREFIX" ] || "$wine64" wineboot --init
     UNCLASH_HOST=windows UNCLASH_TOOL=$PWD/build-win-i686/unclash.exe UNCLASH_RUNNER=wine \
       build/tests/unclash_end_to_end_tests --gtest_filter='EndToEndTest.FailedRenameCascadesToTheSummary'
     ;;
