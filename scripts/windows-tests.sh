@@ -5,8 +5,8 @@
 # The 64-bit build runs the whole suite through CTest (see scripts/test.sh).
 # Where the kernel cannot run 32-bit code at all, the 32-bit Wine loader is
 # run through qemu-user; that is slow (over a minute a process), so the
-# 32-bit executable runs one case that covers renames, a failure, "\" paths,
-# CR LF line ends and the exit status.
+# 32-bit executable runs one case that covers a refused rename and the
+# failure cascade, "\" paths, CR LF line ends and the exit status.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
