@@ -18,21 +18,11 @@ using testing::RecordingPlatform;
 using testing::TempTree;
 using Files = std::map<std::string, std::string>;
 
-struct WalkResult {
-  bool result;
-  std::int32_t done;
-  std::int32_t skipped;
-};
+using WalkResult = testing::WalkOutcome;
 
 class DirectoryWalkTest : public ::testing::Test {
  protected:
-  WalkResult Walk(const std::string& directory) {
-    NameRegistry registry;
-    WalkResult r{false, 0, 0};
-    WalkContext context(platform);
-    r.result = ProcessDirectory(directory, registry, r.skipped, r.done, context);
-    return r;
-  }
+  WalkResult Walk(const std::string& directory) { return testing::WalkTree(platform, directory); }
   WalkResult Walk() { return Walk(tree.root()); }
 
   TempTree tree;
@@ -248,14 +238,11 @@ TEST_F(DirectoryWalkTest, ListingThatFailsMidwayIsAScanningFailure) {
   BreakingListing breaking;
   breaking.breakIn = tree.Path("d");
   RecordingPlatform recording(breaking);
-  NameRegistry registry;
-  std::int32_t skipped = 0;
-  std::int32_t done = 0;
-  WalkContext context(recording);
-  EXPECT_FALSE(ProcessDirectory(tree.root(), registry, skipped, done, context));
+  const WalkResult r = testing::WalkTree(recording, tree.root());
+  EXPECT_FALSE(r.result);
   EXPECT_EQ(recording.output, "ERROR scanning for " + tree.Path("d") + "/*\n");
-  EXPECT_EQ(done, 0);
-  EXPECT_EQ(skipped, 1);
+  EXPECT_EQ(r.done, 0);
+  EXPECT_EQ(r.skipped, 1);
   EXPECT_EQ(recording.listed, (std::vector<std::string>{tree.root(), tree.Path("d")}));
   EXPECT_EQ(tree.Files(), before);
 }

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "platform/linux_platform.h"
-#include "renamer/directory_walk.h"
 #include "renamer/unique_name.h"
 #include "test_support.h"
 
@@ -25,18 +24,10 @@ namespace {
 using testing::RecordingPlatform;
 using testing::TempTree;
 
-struct Walked {
-  bool result = false;
-  std::int32_t done = 0;
-  std::int32_t skipped = 0;
-};
+using Walked = testing::WalkOutcome;
 
 Walked Walk(Platform& platform, const std::string& root) {
-  NameRegistry registry;
-  WalkContext context(platform);
-  Walked walked;
-  walked.result = ProcessDirectory(root, registry, walked.skipped, walked.done, context);
-  return walked;
+  return testing::WalkTree(platform, root);
 }
 
 std::string Variant(const std::string& name) {

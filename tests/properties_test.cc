@@ -9,7 +9,6 @@
 
 #include "fake_file_system.h"
 #include "platform/linux_platform.h"
-#include "renamer/directory_walk.h"
 #include "run_invariants.h"
 #include "test_support.h"
 
@@ -28,18 +27,10 @@ const char* const kFileNames[] = {"a.txt",    "a",           "a_n0.txt", "a_n1.t
 // Directory names, some of them a candidate a file will be offered.
 const char* const kDirectoryNames[] = {"d", "a_n0.txt", "a_n0", "e", "a_n1.txt", "..."};
 
-struct Walked {
-  bool result;
-  std::int32_t done = 0;
-  std::int32_t skipped = 0;
-};
+using Walked = testing::WalkOutcome;
 
 Walked Walk(Platform& platform, const std::string& root) {
-  NameRegistry registry;
-  WalkContext context(platform);
-  Walked walked{false};
-  walked.result = ProcessDirectory(root, registry, walked.skipped, walked.done, context);
-  return walked;
+  return testing::WalkTree(platform, root);
 }
 
 TEST(PropertiesTest, RandomRealTreesKeepEveryPromise) {

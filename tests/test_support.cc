@@ -11,6 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "renamer/directory_walk.h"
 #include "renamer/sorted_names.h"
 #include "renamer/unique_name.h"
 
@@ -136,7 +137,6 @@ std::map<std::pair<std::string, std::string>, std::string> TempTree::FilesByPlac
 bool RecordingPlatform::ListDirectory(const std::string& directory, DirectoryId& id,
                                       EntrySink& sink) {
   listed.push_back(directory);
-  if (beforeList && !beforeList(directory)) return false;
   return base_.ListDirectory(directory, id, sink);
 }
 
@@ -196,6 +196,15 @@ std::vector<std::string> NamesWithVariants(const std::vector<std::string>& bases
     }
   }
   return names;
+}
+
+WalkOutcome WalkTree(Platform& platform, const std::string& root) {
+  NameRegistry registry;
+  WalkContext context(platform);
+  WalkOutcome outcome;
+  outcome.result = ProcessDirectory(root, registry, outcome.skipped, outcome.done, context);
+  outcome.outputLost = context.outputLost;
+  return outcome;
 }
 
 std::string ReadFile(const std::string& path) {

@@ -63,7 +63,6 @@ class RecordingPlatform : public Platform {
   std::string output;
   std::vector<std::string> listed;
   std::vector<std::pair<std::string, std::string>> renames;  // full paths
-  std::function<bool(const std::string&)> beforeList;
   std::function<bool(const std::string&, const std::string&)> beforeRename;
   std::function<bool(std::string_view)> beforeWrite;
 
@@ -87,6 +86,15 @@ std::string SettleBothWays(const std::set<std::string>& names, NameRegistry& reg
 // that meet the variants other files are offered.
 std::vector<std::string> NamesWithVariants(const std::vector<std::string>& bases,
                                            const std::vector<std::uint64_t>& counters);
+
+// One walk of `root` with a fresh registry and counters, as a run makes it.
+struct WalkOutcome {
+  bool result = false;
+  std::int32_t done = 0;
+  std::int32_t skipped = 0;
+  bool outputLost = false;
+};
+WalkOutcome WalkTree(Platform& platform, const std::string& root);
 
 // The bytes of a file, or "" when it cannot be read.
 std::string ReadFile(const std::string& path);

@@ -15,12 +15,17 @@ SortedNames::Entry SortedNames::MakeEntry(std::string_view name, std::uint32_t o
   return Entry{key, offset, static_cast<std::uint32_t>(name.size())};
 }
 
-int SortedNames::Compare(const char* base, const Entry& a, const Entry& b) {
-  if (a.key != b.key) return a.key < b.key ? -1 : 1;
+int SortedNames::Order(std::uint64_t keyA, std::string_view a, std::uint64_t keyB,
+                       std::string_view b) {
+  if (keyA != keyB) return keyA < keyB ? -1 : 1;
   // Names hold no NUL, so equal keys mean equal first min(8, length) bytes
   // and, for names of up to 8 bytes, equal names.
-  return std::string_view(base + a.offset, a.length)
-      .compare(std::string_view(base + b.offset, b.length));
+  return a.compare(b);
+}
+
+int SortedNames::Compare(const char* base, const Entry& a, const Entry& b) {
+  return Order(a.key, std::string_view(base + a.offset, a.length), b.key,
+               std::string_view(base + b.offset, b.length));
 }
 
 void SortedNames::Add(std::string_view name) {
@@ -70,12 +75,8 @@ void SortedNames::PrefetchAhead(std::size_t ahead) const {
 
 bool SortedNames::Contains(std::string_view name) const {
   if (Empty()) return false;
-  const Entry wanted = MakeEntry(name, 0);
-  const auto compare = [&](std::size_t i) {
-    const Entry& entry = entries_[i];
-    if (wanted.key != entry.key) return wanted.key < entry.key ? -1 : 1;
-    return name.compare(At(i));
-  };
+  const std::uint64_t key = MakeEntry(name, 0).key;
+  const auto compare = [&](std::size_t i) { return Order(key, name, entries_[i].key, At(i)); };
   // Most questions are about names below the smallest or above the largest
   // remaining one: answer those without a search.
   const int low = compare(next_);

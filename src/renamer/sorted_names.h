@@ -44,6 +44,8 @@ class SortedNames {
     std::uint32_t offset;
     std::uint32_t length;
   };
+  // The order of two names given with their keys: <0, 0 or >0.
+  static int Order(std::uint64_t keyA, std::string_view a, std::uint64_t keyB, std::string_view b);
   static int Compare(const char* base, const Entry& a, const Entry& b);
   static Entry MakeEntry(std::string_view name, std::uint32_t offset);
 

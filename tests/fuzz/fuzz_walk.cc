@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "fake_file_system.h"
-#include "renamer/directory_walk.h"
 #include "run_invariants.h"
+#include "test_support.h"
 
 namespace {
 
@@ -53,32 +53,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (faults & 4) tree.failListing.insert(directories[input.Next() % directories.size()]);
 
   const auto before = testing::ByContent(tree.Files());
-  NameRegistry registry;
-  std::int32_t skipped = 0;
-  std::int32_t done = 0;
-  WalkContext context(tree);
-  const bool result = ProcessDirectory("r", registry, skipped, done, context);
+  const testing::WalkOutcome walked = testing::WalkTree(tree, "r");
   // A run whose report broke off stops at once: it may have made one rename
   // it could not report, as a killed run may.
-  testing::RunReport report{!context.outputLost, result, done, skipped};
+  testing::RunReport report{!walked.outputLost, walked.result, walked.done, walked.skipped};
   const std::string problems =
       testing::CheckRun(before, testing::ByContent(tree.Files()), tree.output, report);
   if (!problems.empty()) {
     std::fprintf(stderr, "%s\n--- output:\n%s\n", problems.c_str(), tree.output.c_str());
     std::abort();
   }
-  if (result) {
+  if (walked.result) {
     // Once a run succeeded, a second one renames nothing.
-    NameRegistry second;
-    std::int32_t skippedAgain = 0;
-    std::int32_t doneAgain = 0;
-    WalkContext again(tree);
     tree.renamesBeforeFailure = static_cast<std::size_t>(-1);
     tree.writesBeforeFailure = static_cast<std::size_t>(-1);
     tree.failListing.clear();
-    if (!ProcessDirectory("r", second, skippedAgain, doneAgain, again) || doneAgain != 0) {
-      std::abort();
-    }
+    const testing::WalkOutcome again = testing::WalkTree(tree, "r");
+    if (!again.result || again.done != 0) std::abort();
   }
   return 0;
 }
